@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds Quarnel and runs every test: the unit and integration tests, the
+# serial component under the thread and address sanitizers, and a short fuzz
+# run of the response decoder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+build=${QUARNEL_BUILD_DIR:-build}
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" -j "$jobs"
+QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 300
+
+if [ -x scripts/sanitizer-tests.sh ] || [ -f scripts/sanitizer-tests.sh ]; then
+  bash scripts/sanitizer-tests.sh
+fi
+if [ -f scripts/fuzz.sh ]; then
+  bash scripts/fuzz.sh "${QUARNEL_FUZZ_SECONDS:-30}"
+fi
+echo "All tests passed."

@@ -1,0 +1,52 @@
+#pragma once
+// The simulator's end of the line: a pseudo-terminal published in the
+// virtual-port directory. The host opens the published entry like a port.
+#include <filesystem>
+#include <string>
+
+#include "platform/pseudo_terminal.h"
+#include "stop_signals.h"
+
+namespace targetsim {
+
+class SimPort {
+ public:
+  // Creates and publishes the port; throws std::runtime_error with a message
+  // for the operator on failure (name in use, directory not writable, ...).
+  explicit SimPort(const std::string& name);
+  ~SimPort();
+  SimPort(const SimPort&) = delete;
+  SimPort& operator=(const SimPort&) = delete;
+
+  const std::filesystem::path& link_path() const { return link_path_; }
+  const std::string& device_path() const { return pty_.SlavePath(); }
+
+  enum class Event { kReadable, kWritable, kTimeout, kHostAbsent, kStop, kClosed };
+  // Waits up to `timeout_ms` (-1: no limit) for input, for room to write
+  // when `want_write`, or a stop signal.
+  Event Wait(int timeout_ms, bool want_write, const StopSignals& stop);
+  // Sleeps up to `timeout_ms` unless a stop signal arrives: used while the
+  // host has the port closed, when the pseudo-terminal reports a hang-up
+  // without pause.
+  void Pause(int timeout_ms, const StopSignals& stop);
+
+  enum class ReadResult { kData, kNothing, kHostAbsent };
+  ReadResult Read(std::string& out);
+  // Writes what the port takes now and removes it from `pending`.
+  // False when the port cannot take anything any more.
+  bool Write(std::string& pending);
+  // Keeps the line raw for the next host that opens it.
+  void ApplyRawMode();
+  // Closes the pseudo-terminal, as an unplugged adapter vanishes.
+  void HangUp();
+
+ private:
+  void Unpublish() noexcept;
+
+  platform::PseudoTerminal pty_;
+  std::string name_;
+  std::filesystem::path link_path_;
+  bool published_ = false;
+};
+
+}  // namespace targetsim
