@@ -1,0 +1,11 @@
+#pragma once
+// The calling thread's last OS error and its text, for error messages.
+#include <string>
+
+namespace platform {
+
+int LastError();
+void SetLastError(int code);
+std::string SystemErrorText(int code);
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+#include "platform/tick.h"
+
+#include <time.h>
+
+#include <mutex>
+
+namespace platform {
+namespace {
+
+std::mutex source_mutex;
+std::function<uint32_t()> source;  // empty: the real clock
+
+uint32_t RealTick() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + now.tv_nsec / 1000000;
+  return static_cast<uint32_t>(ms);  // wraps like the 32-bit tick it stands for
+}
+
+}  // namespace
+
+uint32_t TickCount() {
+  std::function<uint32_t()> current;
+  {
+    std::lock_guard lock(source_mutex);
+    if (!source) return RealTick();
+    current = source;
+  }
+  // Called outside the lock so a test clock may itself read the tick.
+  return current();
+}
+
+void SetTickSourceForTesting(std::function<uint32_t()> new_source) {
+  std::lock_guard lock(source_mutex);
+  source = std::move(new_source);
+}
+
+}  // namespace platform

@@ -1,0 +1,140 @@
+#include "platform/port_list.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "platform/device_names.h"
+#include "platform/virtual_ports.h"
+
+namespace fs = std::filesystem;
+
+namespace platform {
+namespace {
+
+TEST(ResolveDeviceName, PathsBareNamesAndComPorts) {
+  EXPECT_EQ(ResolveDeviceName("/dev/serial/by-id/usb-FTDI-if00"),
+            "/dev/serial/by-id/usb-FTDI-if00");
+  EXPECT_EQ(ResolveDeviceName("./pty"), "./pty");
+  EXPECT_EQ(ResolveDeviceName("ttyUSB0"), "/dev/ttyUSB0");
+  EXPECT_EQ(ResolveDeviceName("COM1"), "/dev/ttyS0");
+  EXPECT_EQ(ResolveDeviceName("com5"), "/dev/ttyS4");
+  EXPECT_EQ(ResolveDeviceName("Com12"), "/dev/ttyS11");
+  // Not of the COMn form: taken as a name under /dev.
+  EXPECT_EQ(ResolveDeviceName("COM0"), "/dev/COM0");
+  EXPECT_EQ(ResolveDeviceName("COM"), "/dev/COM");
+  EXPECT_EQ(ResolveDeviceName("COM1a"), "/dev/COM1a");
+  EXPECT_EQ(ResolveDeviceName("COM99999999999"), "/dev/COM99999999999");
+}
+
+// A sysfs and /dev tree as a machine with two real UARTs, one phantom UART,
+// a USB adapter, an ACM device and a virtual console shows it.
+class PortListOnFakeTree : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/quarnel-portlist-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    root_ = tmpl;
+    sys_ = root_ / "sys";
+    dev_ = root_ / "dev";
+    fs::create_directories(dev_ / "serial" / "by-id");
+    Uart("ttyS0", "4");
+    Uart("ttyS1", "0");  // phantom: the kernel knows no UART there
+    Uart("ttyS10", "4");
+    Uart("ttyS2", "4");
+    UsbTty("ttyUSB0", "1-1", "FTDI", "FT232R USB UART");
+    UsbTty("ttyACM0", "1-2", "", "Bootloader CDC");
+    fs::create_directories(Tty("tty0"));  // virtual console: no device
+    fs::create_symlink("../../ttyUSB0",
+                       dev_ / "serial" / "by-id" / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+
+    const char* old = getenv("XDG_RUNTIME_DIR");
+    if (old) old_runtime_dir_ = old;
+    setenv("XDG_RUNTIME_DIR", (root_ / "run").c_str(), 1);
+  }
+  void TearDown() override {
+    if (old_runtime_dir_.empty()) {
+      unsetenv("XDG_RUNTIME_DIR");
+    } else {
+      setenv("XDG_RUNTIME_DIR", old_runtime_dir_.c_str(), 1);
+    }
+    fs::remove_all(root_);
+  }
+
+  fs::path Tty(const std::string& name) { return sys_ / "class" / "tty" / name; }
+  static void Write(const fs::path& file, const std::string& text) {
+    std::ofstream(file) << text << "\n";
+  }
+  void Uart(const std::string& name, const std::string& type) {
+    const fs::path platform_device = sys_ / "devices" / "platform" / "serial8250";
+    fs::create_directories(platform_device);
+    fs::create_directories(Tty(name));
+    fs::create_directory_symlink(platform_device, Tty(name) / "device");
+    Write(Tty(name) / "type", type);
+    Write(dev_ / name, "");
+  }
+  void UsbTty(const std::string& name, const std::string& usb, const std::string& maker,
+              const std::string& product) {
+    const fs::path usb_device = sys_ / "devices" / "usb1" / usb;
+    const fs::path interface_dir = usb_device / (usb + ":1.0");
+    fs::create_directories(interface_dir / name);
+    Write(usb_device / "product", product);
+    if (!maker.empty()) Write(usb_device / "manufacturer", maker);
+    fs::create_directories(Tty(name));
+    fs::create_directory_symlink(interface_dir / name, Tty(name) / "device");
+    Write(dev_ / name, "");
+  }
+
+  fs::path root_, sys_, dev_;
+  std::string old_runtime_dir_;
+};
+
+TEST_F(PortListOnFakeTree, RealPortsInNaturalOrderThenVirtualPorts) {
+  PublishVirtualPort("sim10", (dev_ / "ttyS0").string());
+  PublishVirtualPort("sim2", (dev_ / "ttyS0").string());
+  PublishVirtualPort("gone", (dev_ / "no-such-pty").string());  // stale: skipped
+
+  const auto ports = ListSerialPorts(sys_, dev_);
+  std::vector<std::string> devices;
+  for (const auto& p : ports) devices.push_back(p.device);
+  const fs::path virtual_dir = root_ / "run" / "quarnel" / "ports";
+  const std::vector<std::string> expected = {
+      (dev_ / "ttyACM0").string(),
+      (dev_ / "ttyS0").string(),
+      (dev_ / "ttyS2").string(),
+      (dev_ / "ttyS10").string(),
+      (dev_ / "serial" / "by-id" / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0").string(),
+      (virtual_dir / "sim2").string(),
+      (virtual_dir / "sim10").string(),
+  };
+  EXPECT_EQ(devices, expected);
+
+  ASSERT_EQ(ports.size(), expected.size());
+  EXPECT_EQ(ports[0].description, "Bootloader CDC (ttyACM0)");
+  EXPECT_EQ(ports[1].description, "ttyS0");
+  EXPECT_EQ(ports[4].description, "FTDI FT232R USB UART (ttyUSB0)");
+  EXPECT_EQ(ports[5].description, "Virtual port (sim2)");
+}
+
+TEST_F(PortListOnFakeTree, WithoutVirtualPortsAndWithoutTypeAttribute) {
+  // Without a type attribute the driver is asked; a plain file is no UART.
+  fs::remove(Tty("ttyS2") / "type");
+  PublishVirtualPort("sim0", (dev_ / "ttyS0").string());
+  const auto ports = ListSerialPorts(sys_, dev_, false);
+  std::vector<std::string> devices;
+  for (const auto& p : ports) devices.push_back(fs::path(p.device).filename().string());
+  EXPECT_EQ(devices, (std::vector<std::string>{"ttyACM0", "ttyS0", "ttyS10",
+                                               "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"}));
+}
+
+TEST_F(PortListOnFakeTree, MissingTreeGivesOnlyVirtualPorts) {
+  PublishVirtualPort("sim0", (dev_ / "ttyS0").string());
+  const auto ports = ListSerialPorts(root_ / "nothing", root_ / "nothing");
+  ASSERT_EQ(ports.size(), 1u);
+  EXPECT_EQ(fs::path(ports[0].device).filename(), "sim0");
+}
+
+}  // namespace
+}  // namespace platform
