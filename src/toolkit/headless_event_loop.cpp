@@ -1,0 +1,259 @@
+#include "toolkit/headless_event_loop.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "toolkit/application.h"
+#include "toolkit/exceptions.h"
+
+namespace tk {
+
+namespace {
+constexpr int64_t kNoTimer = std::numeric_limits<int64_t>::max();
+}  // namespace
+
+struct HeadlessEventLoop::Timer {
+  TimerId id;
+  int64_t interval;
+  int64_t due;
+  std::function<void()> fire;
+};
+
+// A synchronous call waiting for the main thread. The caller blocks on `done`
+// and owns `call`, so only a reference is kept.
+struct HeadlessEventLoop::Call {
+  explicit Call(const std::function<void()>& f) : call(f) {}
+  const std::function<void()>& call;
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool done = false;
+  std::exception_ptr error;
+
+  void Finish(std::exception_ptr e) {
+    std::lock_guard lock(mutex);
+    error = std::move(e);
+    done = true;
+    cv.notify_all();
+  }
+};
+
+HeadlessEventLoop::HeadlessEventLoop(Clock clock)
+    : clock_(clock),
+      previous_(CurrentMainLoop()),
+      main_thread_(std::this_thread::get_id()),
+      start_(std::chrono::steady_clock::now()) {
+  SetMainLoop(this);
+}
+
+HeadlessEventLoop::~HeadlessEventLoop() {
+  if (CurrentMainLoop() == this) SetMainLoop(previous_);
+  // Callers still waiting must not hang on a loop that will never run them.
+  std::deque<std::shared_ptr<Call>> left;
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+    left.swap(calls_);
+  }
+  for (auto& c : left)
+    c->Finish(std::make_exception_ptr(Exception("The main event loop has ended")));
+}
+
+int64_t HeadlessEventLoop::RealNowMs() const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               start_)
+      .count();
+}
+
+int64_t HeadlessEventLoop::NowMs() const {
+  return clock_ == Clock::Virtual ? virtual_now_.load() : RealNowMs();
+}
+
+EventLoop::TimerId HeadlessEventLoop::AddTimer(uint32_t interval_ms, std::function<void()> fire) {
+  const int64_t interval = std::max<int64_t>(interval_ms, 1);
+  std::lock_guard lock(mutex_);
+  auto timer = std::make_shared<Timer>(
+      Timer{next_timer_id_++, interval, NowMs() + interval, std::move(fire)});
+  timers_[timer->id] = timer;
+  wake_.notify_all();  // a sleeping Run() may have to wake earlier now
+  return timer->id;
+}
+
+void HeadlessEventLoop::RemoveTimer(TimerId id) {
+  std::lock_guard lock(mutex_);
+  timers_.erase(id);
+}
+
+size_t HeadlessEventLoop::TimerCount() const {
+  std::lock_guard lock(mutex_);
+  return timers_.size();
+}
+
+size_t HeadlessEventLoop::PendingCount() const {
+  std::lock_guard lock(mutex_);
+  return calls_.size();
+}
+
+int64_t HeadlessEventLoop::NextDue() const {
+  int64_t next = kNoTimer;
+  for (const auto& [id, t] : timers_) next = std::min(next, t->due);
+  return next;
+}
+
+bool HeadlessEventLoop::FireNextDueTimer(int64_t until) {
+  std::shared_ptr<Timer> next;
+  {
+    std::lock_guard lock(mutex_);
+    // Earliest due first; among equal times, the one made first.
+    for (const auto& [id, t] : timers_)
+      if (t->due <= until && (!next || t->due < next->due)) next = t;
+    if (!next) return false;
+    if (clock_ == Clock::Virtual) {
+      // Overdue only after a Pause: then it fires once, now, as a real timer
+      // does after the main thread was blocked, and counts its period anew.
+      const int64_t fire_at = std::max(virtual_now_.load(), next->due);
+      virtual_now_.store(fire_at);
+      next->due = fire_at + next->interval;
+    } else {
+      // A late loop does not make up for lost periods with a burst of firings.
+      next->due = std::max(next->due + next->interval, RealNowMs() + 1);
+    }
+  }
+  // The handler may remove or add timers, this one included: `next` keeps the
+  // function alive while it runs.
+  RunGuarded(next->fire);
+  return true;
+}
+
+bool HeadlessEventLoop::IsMainThread() const {
+  return std::this_thread::get_id() == main_thread_;
+}
+
+void HeadlessEventLoop::Synchronize(const std::function<void()>& call) {
+  if (IsMainThread()) {
+    call();
+    return;
+  }
+  auto request = std::make_shared<Call>(call);
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_) throw Exception("The main event loop has ended");
+    calls_.push_back(request);
+    wake_.notify_all();
+  }
+  std::exception_ptr error;
+  {
+    std::unique_lock lock(request->mutex);
+    request->cv.wait(lock, [&] { return request->done; });
+    // Taken out, so the exception lives on this thread alone from now on.
+    error = std::move(request->error);
+  }
+  if (error) std::rethrow_exception(error);
+}
+
+int HeadlessEventLoop::ProcessPending() {
+  int ran = 0;
+  for (;;) {
+    std::shared_ptr<Call> request;
+    {
+      std::lock_guard lock(mutex_);
+      if (calls_.empty()) return ran;
+      request = std::move(calls_.front());
+      calls_.pop_front();
+    }
+    std::exception_ptr error;
+    try {
+      request->call();
+    } catch (...) {
+      error = std::current_exception();  // goes back to the caller's thread
+    }
+    request->Finish(std::move(error));
+    ++ran;
+  }
+}
+
+void HeadlessEventLoop::Pause(uint32_t ms) {
+  if (clock_ == Clock::Virtual) {
+    virtual_now_.fetch_add(ms);
+  } else {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  }
+}
+
+void HeadlessEventLoop::Quit() {
+  std::lock_guard lock(mutex_);
+  quit_ = true;
+  wake_.notify_all();
+}
+
+void HeadlessEventLoop::Wake() {
+  std::lock_guard lock(mutex_);
+  wake_.notify_all();
+}
+
+void HeadlessEventLoop::WaitForWork(std::unique_lock<std::mutex>& lock, int64_t until_ms) {
+  if (!calls_.empty() || quit_) return;
+  if (until_ms == kNoTimer) {
+    wake_.wait(lock);
+  } else {
+    wake_.wait_until(lock, start_ + std::chrono::milliseconds(until_ms));
+  }
+}
+
+void HeadlessEventLoop::Run() {
+  for (;;) {
+    ProcessPending();
+    std::unique_lock lock(mutex_);
+    if (quit_) break;
+    if (!calls_.empty()) continue;
+    const int64_t next = NextDue();
+    if (clock_ == Clock::Virtual) {
+      if (next != kNoTimer) {
+        // Nothing else can happen before the next timer: jump to it.
+        lock.unlock();
+        FireNextDueTimer(next);
+        continue;
+      }
+      WaitForWork(lock, kNoTimer);
+    } else if (next <= RealNowMs()) {
+      lock.unlock();
+      FireNextDueTimer(RealNowMs());
+    } else {
+      WaitForWork(lock, next);
+    }
+  }
+  std::lock_guard lock(mutex_);
+  quit_ = false;  // the loop may be run again
+}
+
+void HeadlessEventLoop::AdvanceBy(int64_t ms) {
+  if (clock_ == Clock::Real) {
+    RunUntil([] { return false; }, ms);
+    return;
+  }
+  const int64_t target = virtual_now_.load() + std::max<int64_t>(ms, 0);
+  ProcessPending();
+  while (FireNextDueTimer(target)) ProcessPending();
+  virtual_now_.store(std::max(virtual_now_.load(), target));
+  ProcessPending();
+}
+
+bool HeadlessEventLoop::RunUntil(const std::function<bool()>& done, int64_t real_timeout_ms) {
+  // `done` may depend on other threads that cannot wake this loop, so it is
+  // looked at again at least this often.
+  constexpr int64_t kRecheckMs = 10;
+  const int64_t deadline = RealNowMs() + std::max<int64_t>(real_timeout_ms, 0);
+  for (;;) {
+    ProcessPending();
+    if (done()) return true;
+    if (clock_ == Clock::Real && FireNextDueTimer(RealNowMs())) continue;
+    const int64_t now = RealNowMs();
+    if (now >= deadline) return done();
+    std::unique_lock lock(mutex_);
+    int64_t until = std::min(deadline, now + kRecheckMs);
+    if (clock_ == Clock::Real) until = std::min(until, NextDue());
+    if (!calls_.empty()) continue;
+    wake_.wait_until(lock, start_ + std::chrono::milliseconds(until));
+  }
+}
+
+}  // namespace tk

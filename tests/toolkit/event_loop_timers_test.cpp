@@ -1,0 +1,239 @@
+// Timers of the headless loop and TTimer, in virtual time.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "toolkit/application.h"
+#include "toolkit/controls.h"
+#include "toolkit/exceptions.h"
+#include "toolkit/headless_event_loop.h"
+
+namespace tk {
+namespace {
+
+class VirtualTimers : public ::testing::Test {
+ protected:
+  HeadlessEventLoop loop{HeadlessEventLoop::Clock::Virtual};
+};
+
+TEST_F(VirtualTimers, FireAtTheirDueTimesInOrder) {
+  std::vector<std::pair<std::string, int64_t>> fired;
+  loop.AddTimer(300, [&] { fired.emplace_back("slow", loop.NowMs()); });
+  loop.AddTimer(100, [&] { fired.emplace_back("fast", loop.NowMs()); });
+  loop.AdvanceBy(650);
+  // Equal due times keep the order in which the timers were made.
+  const std::vector<std::pair<std::string, int64_t>> expected = {
+      {"fast", 100}, {"fast", 200}, {"slow", 300}, {"fast", 300},
+      {"fast", 400}, {"fast", 500}, {"slow", 600}, {"fast", 600}};
+  EXPECT_EQ(fired, expected);
+  EXPECT_EQ(loop.NowMs(), 650);
+}
+
+TEST_F(VirtualTimers, RepeatingTimerFiresOncePerInterval) {
+  int count = 0;
+  loop.AddTimer(500, [&] { ++count; });
+  loop.AdvanceBy(499);
+  EXPECT_EQ(count, 0);
+  loop.AdvanceBy(1);
+  EXPECT_EQ(count, 1);
+  loop.AdvanceBy(2000);
+  EXPECT_EQ(count, 5);
+}
+
+TEST_F(VirtualTimers, ZeroIntervalCountsAsOneMillisecond) {
+  int count = 0;
+  loop.AddTimer(0, [&] { ++count; });
+  loop.AdvanceBy(10);
+  EXPECT_EQ(count, 10);
+}
+
+TEST_F(VirtualTimers, HandlerRemovingAndAddingTimersDuringAdvance) {
+  std::vector<std::string> fired;
+  EventLoop::TimerId second = 0;
+  EventLoop::TimerId first = loop.AddTimer(100, [&] {
+    fired.push_back("first@" + std::to_string(loop.NowMs()));
+    loop.RemoveTimer(first);   // removes itself while running
+    loop.RemoveTimer(second);  // and another one that is due at the same time
+    loop.AddTimer(50, [&] { fired.push_back("added@" + std::to_string(loop.NowMs())); });
+  });
+  second = loop.AddTimer(100, [&] { fired.push_back("second"); });
+  loop.AdvanceBy(220);
+  EXPECT_EQ(fired, (std::vector<std::string>{"first@100", "added@150", "added@200"}));
+  EXPECT_EQ(loop.TimerCount(), 1u);
+  loop.RemoveTimer(9999);  // unknown: nothing happens
+  EXPECT_EQ(loop.TimerCount(), 1u);
+}
+
+TEST_F(VirtualTimers, PauseMovesTheClockWithoutFiring) {
+  int count = 0;
+  loop.AddTimer(100, [&] { ++count; });
+  loop.Pause(250);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(loop.NowMs(), 250);
+  loop.AdvanceBy(0);  // the overdue firing comes with the next advance, once
+  EXPECT_EQ(count, 1);
+  loop.AdvanceBy(99);
+  EXPECT_EQ(count, 1);
+  loop.AdvanceBy(1);  // its period counts from that firing
+  EXPECT_EQ(count, 2);
+}
+
+TEST_F(VirtualTimers, TimerHandlerExceptionGoesToTheErrorReport) {
+  std::vector<std::string> reported;
+  Application::Instance().SetExceptionHandler(
+      [&](std::exception_ptr e, TObject*) { reported.push_back(ExceptionMessage(e)); });
+  int after = 0;
+  loop.AddTimer(10, [] { throw Exception("port gone"); });
+  loop.AddTimer(15, [&] { ++after; });
+  loop.AdvanceBy(30);
+  Application::Instance().SetExceptionHandler(nullptr);
+  EXPECT_EQ(reported, (std::vector<std::string>{"port gone", "port gone", "port gone"}));
+  EXPECT_EQ(after, 2);  // the loop goes on
+}
+
+TEST_F(VirtualTimers, QuitEndsRun) {
+  int count = 0;
+  loop.AddTimer(1000, [&] {
+    if (++count == 3) loop.Quit();
+  });
+  loop.Run();  // virtual time jumps from timer to timer
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(loop.NowMs(), 3000);
+}
+
+TEST_F(VirtualTimers, LoopInstallsItselfAndRestoresThePrevious) {
+  EXPECT_EQ(CurrentMainLoop(), &loop);
+  {
+    HeadlessEventLoop inner(HeadlessEventLoop::Clock::Virtual);
+    EXPECT_EQ(&MainLoop(), &inner);
+  }
+  EXPECT_EQ(CurrentMainLoop(), &loop);
+}
+
+// ---- TTimer -----------------------------------------------------------------
+
+class TimerControl : public VirtualTimers {
+ protected:
+  TTimer timer;
+  std::vector<int64_t> fired;
+  void SetUp() override {
+    timer.SetEnabled(false);
+    timer.OnTimer = [this](TObject* sender) {
+      EXPECT_EQ(sender, &timer);
+      fired.push_back(loop.NowMs());
+    };
+  }
+};
+
+TEST_F(TimerControl, RunsWithItsIntervalOnlyWhileEnabled) {
+  timer.SetInterval(500);
+  loop.AdvanceBy(2000);
+  EXPECT_TRUE(fired.empty());
+  timer.SetEnabled(true);
+  loop.AdvanceBy(1200);
+  EXPECT_EQ(fired, (std::vector<int64_t>{2500, 3000}));
+  timer.SetEnabled(false);
+  loop.AdvanceBy(2000);
+  EXPECT_EQ(fired.size(), 2u);
+  EXPECT_EQ(loop.TimerCount(), 0u);
+}
+
+TEST_F(TimerControl, EnablingAgainRestartsThePeriod) {
+  timer.SetInterval(500);
+  timer.SetEnabled(true);
+  loop.AdvanceBy(400);
+  timer.SetEnabled(true);
+  loop.AdvanceBy(400);
+  EXPECT_TRUE(fired.empty());
+  loop.AdvanceBy(100);
+  EXPECT_EQ(fired, (std::vector<int64_t>{900}));
+}
+
+TEST_F(TimerControl, ChangingTheIntervalOfARunningTimerRestartsIt) {
+  timer.SetInterval(500);
+  timer.SetEnabled(true);
+  loop.AdvanceBy(400);
+  timer.SetInterval(2000);
+  loop.AdvanceBy(1999);
+  EXPECT_TRUE(fired.empty());
+  loop.AdvanceBy(1);
+  EXPECT_EQ(fired, (std::vector<int64_t>{2400}));
+  // The same interval again is no change and does not restart.
+  loop.AdvanceBy(1000);
+  timer.SetInterval(2000);
+  loop.AdvanceBy(1000);
+  EXPECT_EQ(fired, (std::vector<int64_t>{2400, 4400}));
+}
+
+TEST_F(TimerControl, IntervalChangeOnAStoppedTimerDoesNotStartIt) {
+  timer.SetInterval(100);
+  loop.AdvanceBy(1000);
+  EXPECT_TRUE(fired.empty());
+  EXPECT_EQ(loop.TimerCount(), 0u);
+}
+
+TEST_F(TimerControl, HandlerMayReinstallItselfAndStopItsTimer) {
+  // As an operation does: stop, install a new handler and interval, start.
+  int second_handler = 0;
+  timer.OnTimer = [&](TObject*) {
+    timer.SetEnabled(false);
+    timer.OnTimer = [&](TObject*) {
+      ++second_handler;
+      timer.SetEnabled(false);
+    };
+    timer.SetInterval(300);
+    timer.SetEnabled(true);
+  };
+  timer.SetInterval(100);
+  timer.SetEnabled(true);
+  loop.AdvanceBy(1000);
+  EXPECT_EQ(second_handler, 1);
+  EXPECT_FALSE(timer.Enabled());
+  EXPECT_EQ(loop.TimerCount(), 0u);
+}
+
+TEST_F(TimerControl, HandlerExceptionIsReportedWithTheTimerAsSender) {
+  TObject* sender = nullptr;
+  std::string message;
+  Application::Instance().SetExceptionHandler([&](std::exception_ptr e, TObject* s) {
+    sender = s;
+    message = ExceptionMessage(e);
+  });
+  timer.OnTimer = [](TObject*) { throw Exception("Error reading file"); };
+  timer.SetInterval(100);
+  timer.SetEnabled(true);
+  loop.AdvanceBy(100);
+  Application::Instance().SetExceptionHandler(nullptr);
+  EXPECT_EQ(sender, &timer);
+  EXPECT_EQ(message, "Error reading file");
+  EXPECT_TRUE(timer.Enabled());
+}
+
+TEST_F(TimerControl, StoppedWhileAnotherLoopIsInstalledStaysStopped) {
+  timer.SetInterval(100);
+  timer.SetEnabled(true);
+  {
+    HeadlessEventLoop inner(HeadlessEventLoop::Clock::Virtual);
+    timer.SetEnabled(false);
+  }
+  loop.AdvanceBy(500);
+  EXPECT_TRUE(fired.empty());
+}
+
+TEST_F(TimerControl, DestroyedTimerLeavesNothingBehind) {
+  int count = 0;
+  {
+    TTimer local;
+    local.SetInterval(10);
+    local.OnTimer = [&](TObject*) { ++count; };
+    loop.AdvanceBy(10);
+    EXPECT_EQ(count, 1);
+  }
+  loop.AdvanceBy(100);
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(loop.TimerCount(), 0u);
+}
+
+}  // namespace
+}  // namespace tk

@@ -1,0 +1,202 @@
+// TThread: suspended start, stop flag, free on end, priority, Synchronize.
+#include "toolkit/thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "toolkit/application.h"
+#include "toolkit/exceptions.h"
+#include "toolkit/headless_event_loop.h"
+
+namespace tk {
+namespace {
+
+constexpr int64_t kGenerousMs = 5000;
+
+class CountingThread : public TThread {
+ public:
+  ~CountingThread() override {
+    Terminate();
+    WaitFor();
+  }
+  std::atomic<int> runs{0};
+  std::atomic<bool> saw_stop{false};
+  std::atomic<bool> wait_for_stop{false};
+
+ protected:
+  void Execute() override {
+    ++runs;
+    while (wait_for_stop && !Terminated())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    saw_stop = Terminated();
+  }
+};
+
+TEST(Thread, NothingRunsUntilResume) {
+  CountingThread t;
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(t.runs.load(), 0);
+  EXPECT_FALSE(t.Finished());
+  t.Resume();
+  t.WaitFor();
+  EXPECT_EQ(t.runs.load(), 1);
+  EXPECT_TRUE(t.Finished());
+  t.Resume();  // once only
+  EXPECT_EQ(t.runs.load(), 1);
+}
+
+TEST(Thread, StopFlagSetBeforeStartMeansTheBodyNeverRuns) {
+  CountingThread t;
+  t.Terminate();
+  t.Resume();
+  t.WaitFor();
+  EXPECT_EQ(t.runs.load(), 0);
+  EXPECT_TRUE(t.Finished());
+}
+
+TEST(Thread, BodySeesTheStopFlag) {
+  CountingThread t;
+  t.wait_for_stop = true;
+  t.Resume();
+  while (t.runs.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_FALSE(t.Finished());  // the body waits for its stop flag
+  t.Terminate();
+  t.WaitFor();
+  EXPECT_TRUE(t.saw_stop.load());
+}
+
+TEST(Thread, DestroyingARunningThreadStopsIt) {
+  auto t = std::make_unique<CountingThread>();
+  t->wait_for_stop = true;
+  t->Resume();
+  t.reset();  // must return: the destructor stops the body and joins
+  SUCCEED();
+}
+
+class SelfFreeingThread : public TThread {
+ public:
+  explicit SelfFreeingThread(std::atomic<bool>& destroyed) : destroyed_(destroyed) {
+    SetFreeOnTerminate(true);
+  }
+  ~SelfFreeingThread() override { destroyed_ = true; }
+
+ protected:
+  void Execute() override {}
+
+ private:
+  std::atomic<bool>& destroyed_;
+};
+
+TEST(Thread, FreeOnEndDeletesItselfAfterTheBody) {
+  std::atomic<bool> destroyed{false};
+  auto* t = new SelfFreeingThread(destroyed);
+  t->SetPriority(TThreadPriority::tpHigher);
+  t->Resume();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!destroyed && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(destroyed.load());
+}
+
+TEST(Thread, FreeOnEndAlsoWhenStoppedBeforeStart) {
+  std::atomic<bool> destroyed{false};
+  auto* t = new SelfFreeingThread(destroyed);
+  t->Terminate();
+  t->Resume();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!destroyed && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(destroyed.load());
+}
+
+TEST(Thread, EveryPriorityIsAcceptedBeforeAndWhileRunning) {
+  const TThreadPriority all[] = {TThreadPriority::tpIdle,        TThreadPriority::tpLowest,
+                                 TThreadPriority::tpLower,       TThreadPriority::tpNormal,
+                                 TThreadPriority::tpHigher,      TThreadPriority::tpHighest,
+                                 TThreadPriority::tpTimeCritical};
+  const int levels[] = {-15, -2, -1, 0, 1, 2, 15};
+  for (size_t i = 0; i < std::size(all); ++i) EXPECT_EQ(PriorityLevel(all[i]), levels[i]);
+
+  CountingThread t;
+  t.wait_for_stop = true;
+  t.SetPriority(TThreadPriority::tpTimeCritical);
+  t.Resume();
+  while (t.runs.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (TThreadPriority p : all) {
+    t.SetPriority(p);
+    EXPECT_EQ(t.Priority(), p);
+  }
+  t.Terminate();
+  t.WaitFor();
+  EXPECT_EQ(t.runs.load(), 1);
+}
+
+class ThrowingThread : public TThread {
+ protected:
+  void Execute() override { throw Exception("Error writing dcb (5), Input/output error"); }
+};
+
+TEST(Thread, ExceptionEscapingTheBodyIsKeptAndEndsTheThread) {
+  ThrowingThread t;
+  t.Resume();
+  t.WaitFor();
+  EXPECT_TRUE(t.Finished());
+  ASSERT_TRUE(t.FatalException());
+  EXPECT_THROW(std::rethrow_exception(t.FatalException()), Exception);
+}
+
+class SynchronizingThread : public TThread {
+ public:
+  ~SynchronizingThread() override {
+    Terminate();
+    WaitFor();
+  }
+  std::thread::id ran_on;
+  int calls = 0;
+  std::exception_ptr caught;
+
+ protected:
+  void Execute() override {
+    Synchronize([this] {
+      ran_on = std::this_thread::get_id();
+      ++calls;
+    });
+    try {
+      Synchronize([] { throw Exception("handler failed"); });
+    } catch (...) {
+      caught = std::current_exception();
+    }
+    // Unhandled this time: ends the thread with the exception kept.
+    Synchronize([] { throw Exception("second failure"); });
+    ++calls;  // never reached
+  }
+};
+
+TEST(Thread, SynchronizeRunsOnTheMainThreadAndCarriesExceptionsBack) {
+  HeadlessEventLoop loop(HeadlessEventLoop::Clock::Virtual);
+  SynchronizingThread t;
+  t.Resume();
+  EXPECT_TRUE(loop.RunUntil([&] { return t.Finished(); }, kGenerousMs));
+  t.WaitFor();
+  EXPECT_EQ(t.ran_on, std::this_thread::get_id());
+  EXPECT_EQ(t.calls, 1);
+  EXPECT_TRUE(t.caught);
+  ASSERT_TRUE(t.FatalException());
+  EXPECT_EQ(ExceptionMessage(t.FatalException()), "second failure");
+}
+
+TEST(Thread, WaitForOnTheMainThreadServesTheThreadsCalls) {
+  // The body synchronizes while the main thread waits for it: no deadlock.
+  HeadlessEventLoop loop(HeadlessEventLoop::Clock::Virtual);
+  SynchronizingThread t;
+  t.Resume();
+  t.WaitFor();
+  EXPECT_TRUE(t.Finished());
+  EXPECT_EQ(t.calls, 1);
+}
+
+}  // namespace
+}  // namespace tk
