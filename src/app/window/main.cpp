@@ -1,0 +1,35 @@
+// quarnel: the window program. Qt drives the main loop and shows the main
+// window; everything the window does lives in the window model.
+#include <QApplication>
+
+#include "toolkit/application.h"
+#include "toolkit/qt/qt_dialog_service.h"
+#include "toolkit/qt/qt_event_loop.h"
+#include "toolkit/qt/qt_form_view.h"
+#include "ui/main_window.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("quarnel"));
+
+  tk::QtEventLoop loop;  // installs itself as the main loop
+  tk::QtDialogService dialogs;
+  tk::Application& application = tk::Application::Instance();
+  application.SetTitle("Quarnel  V1.3");
+  application.SetDialogService(&dialogs);
+
+  int status = 0;
+  try {
+    quarnel::TForm1 form;
+    tk::QtFormView view(form);
+    view.Show();
+    // The window may already be closed (a start-up that ends the program).
+    if (!form.Closed()) loop.Run();
+  } catch (...) {
+    // The window could not be made: say why before giving up.
+    application.HandleException(std::current_exception());
+    status = 1;
+  }
+  application.SetDialogService(nullptr);
+  return status;
+}

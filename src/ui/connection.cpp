@@ -1,0 +1,100 @@
+// Listing the serial ports, opening the chosen one with the link's fixed line
+// settings, and closing it again.
+#include <exception>
+
+#include "comm/VaComm.h"
+#include "platform/port_list.h"
+#include "toolkit/application.h"
+#include "toolkit/exceptions.h"
+#include "toolkit/streaming.h"
+#include "ui/main_window.h"
+#include "ui/open_failure_hint.h"
+#include "ui/vacomm_link_port.h"
+#include "ui/window_definition.h"
+
+namespace quarnel {
+namespace {
+
+constexpr char kDisconnectCaption[] = "Disconnect";
+constexpr char kConnectCaption[] = "Connect";
+constexpr uint32_t kGuidedTimerIntervalMs = 1500;
+
+}  // namespace
+
+void TForm1::CreateSerialPort() {
+  VaComm = std::make_unique<comm::TVaComm>(this);
+  VaComm->SetName("VaComm");
+  tk::ReadComponent(*VaComm, std::string(VaCommDefinition()),
+                    [this](const std::string& name) -> tk::TNotifyEvent {
+                      if (name == "VaCommRxFlag") {
+                        return [this](tk::TObject* sender) { VaCommRxFlag(sender); };
+                      }
+                      return {};
+                    });
+  own_port_ = std::make_unique<VaCommLinkPort>(*VaComm);
+}
+
+void TForm1::GetAvailSerialports(tk::TComboBox& list) {
+  std::vector<std::string> names;
+  if (env_.list_ports) {
+    names = env_.list_ports();
+  } else {
+    for (const platform::PortEntry& entry : platform::ListSerialPorts()) {
+      names.push_back(entry.device);
+    }
+  }
+  list.Clear();
+  for (const std::string& name : names) list.AddItem(name);
+}
+
+void TForm1::TCommPortClick(tk::TObject*) {
+  GetAvailSerialports(CCommPort);
+}
+
+void TForm1::connectClick(tk::TObject*) {
+  if (connect.Caption() != kDisconnectCaption) {
+    OpenConnection();
+    AppendLogLine(Memo1, "Start Capture");
+    LocateClick(&Locate);
+    return;
+  }
+  AppendLogLine(Memo1, "Comm Port Closed");
+  connect.SetCaption(kConnectCaption);
+  LSCProgramTimer.SetEnabled(false);
+  try {
+    VaComm->Close();
+  } catch (const std::exception& error) {
+    tk::Application::Instance().ShowMessage(tk::ExceptionClassName(error) +
+                                            " error raised, with message : " + error.what());
+  } catch (...) {
+    tk::Application::Instance().ShowMessage("Exception error raised, with message : " +
+                                            tk::ExceptionMessage(std::current_exception()));
+  }
+}
+
+void TForm1::OpenConnection() {
+  VaComm->Close();
+  VaComm->SetDeviceName(CCommPort.Text());
+  // The link always runs at 115200 8N1; the baud list is not consulted.
+  VaComm->SetBaudrate(comm::br115200);
+  VaComm->SetDatabits(comm::db8);
+  VaComm->SetParity(comm::paNone);
+  VaComm->SetStopbits(comm::sb1);
+  try {
+    VaComm->Open();
+  } catch (const comm::EVaCommError& error) {
+    LSCProgramTimer.SetEnabled(false);
+    // The general error report shows the message: add what the operator can
+    // do about a refused or busy port.
+    const std::string hint = OpenFailureHint(error.what());
+    if (hint.empty()) throw;
+    throw comm::EVaCommError(std::string(error.what()) + "\n" + hint);
+  }
+  AppendLogLine(Memo1, "Port " + CCommPort.Text() + " open");
+  connect.SetCaption(kDisconnectCaption);
+  BPicSourceClick(&BPicSource);
+  LSCProgramTimer.SetInterval(kGuidedTimerIntervalMs);
+  LSCProgramTimer.SetEnabled(true);
+}
+
+}  // namespace quarnel

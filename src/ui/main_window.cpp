@@ -1,0 +1,87 @@
+// The main window: building its controls, start-up, key handling and the
+// two displays.
+#include "ui/main_window.h"
+
+#include <chrono>
+#include <ctime>
+
+#include "comm/VaComm.h"
+#include "link/link_state.h"
+#include "operations/image_reader.h"
+#include "ui/window_geometry.h"
+
+namespace quarnel {
+namespace {
+
+constexpr char kWindowCaption[] = "Quarnel  V1.31";
+// A display that holds more lines than this loses its oldest one first.
+constexpr int kDisplayLineCap = 100;
+
+}  // namespace
+
+TForm1::TForm1() : TForm1(Environment{}) {}
+
+TForm1::TForm1(Environment environment) : env_(std::move(environment)) {
+  BuildControls();
+  CreateSerialPort();
+  BindHandlers();
+  FormCreate(this);
+}
+
+// Out of line: the port and the image reader are complete types here.
+TForm1::~TForm1() = default;
+
+LinkPort& TForm1::Port() {
+  return env_.port != nullptr ? *env_.port : *own_port_;
+}
+
+void TForm1::FormCreate(tk::TObject*) {
+  SetCaption(kWindowCaption);
+  Memo1.ClearLines();
+  DataResponse.ClearLines();
+  LabPowerOff.SetCaption("1. Turn off the power to the Unit/Controller");
+  LabPowerOn.SetCaption("4. Turn on the power to the Unit/Controller again");
+  EngineeringMode = 0;
+  ReconfigInterface();
+  GetAvailSerialports(CCommPort);
+  if (!CCommPort.Items().empty()) CCommPort.SetItemIndex(0);
+  AppendLogLine(Memo1, "Program Ready");
+  DisableTargetButtons();
+  BResetTarget.SetEnabled(true);
+  Locate.SetEnabled(true);
+  SourceFileChosen = false;
+  SourceFileOpen = false;
+  BStopCapture.SetEnabled(false);
+  Link().SequenceNumber = 0;
+}
+
+void TForm1::FormClose(tk::TObject*) {}
+
+void TForm1::FormKeyDown(tk::TObject*, uint16_t& key, tk::TShiftState) {
+  // The key is left as it is: the focused control still sees it.
+  if (key != tk::VK_F12) return;
+  EngineeringMode = static_cast<uint8_t>(1 - EngineeringMode);
+  ReconfigInterface();
+}
+
+void TForm1::AppendLogLine(tk::TMemo& display, const std::string& line) {
+  if (display.LineCount() > kDisplayLineCap) display.DeleteFirstLine();
+  display.AddLine(line);
+}
+
+void TForm1::BClearStatusClick(tk::TObject*) {
+  DataResponse.ClearLines();
+  Memo1.ClearLines();
+}
+
+std::string TForm1::TimeStamp() const {
+  if (env_.clock_text) return env_.clock_text();
+  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  // Only the main thread asks for the time, so the shared result is safe.
+  const std::tm* local = std::localtime(&now);
+  char text[16] = "00:00:00";
+  if (local != nullptr) std::strftime(text, sizeof text, "%H:%M:%S", local);
+  return text;
+}
+
+}  // namespace quarnel

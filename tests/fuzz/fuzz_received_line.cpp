@@ -1,0 +1,50 @@
+// Feeds arbitrary received text to the main window's response handling: the
+// first byte's low bit picks the layout, the whole input is what the port
+// returns at the notification. Whatever the text, it must end in one of the
+// decoder's own outcomes without reading or writing out of bounds.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "link/link_port.h"
+#include "link/link_state.h"
+#include "toolkit/headless_event_loop.h"
+#include "ui/main_window.h"
+
+namespace {
+
+class FuzzPort : public quarnel::LinkPort {
+ public:
+  bool WriteText(const std::string&) override { return true; }
+  // The input once, then nothing (as for a checksum error's second read).
+  std::string ReadText() override { return std::exchange(pending, {}); }
+  std::string pending;
+};
+
+struct Harness {
+  Harness()
+      : loop(tk::HeadlessEventLoop::Clock::Virtual),
+        form(quarnel::TForm1::Environment{[] { return std::vector<std::string>{}; }, &port,
+                                          [] { return std::string("00:00:00"); }}) {}
+  tk::HeadlessEventLoop loop;
+  FuzzPort port;
+  quarnel::TForm1 form;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static Harness harness;
+  if (size == 0) {
+    harness.port.pending.clear();
+  } else {
+    harness.form.EngineeringMode = data[0] & 1;
+    harness.port.pending.assign(reinterpret_cast<const char*>(data), size);
+  }
+  // The decoder compares with the last sequence sent; keep it reachable.
+  quarnel::Link().SequenceNumber = 0;
+  harness.form.HandleReceivedLine();
+  return 0;
+}

@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "comm/VaComm.h"
+#include "form_fixture.h"
+#include "platform/port_list.h"
+#include "platform/pseudo_terminal.h"
+#include "ui/open_failure_hint.h"
+#include "ui/window_definition.h"
+
+namespace quarnel {
+namespace {
+
+using testing::FormTest;
+
+// Everything the far end of the pseudo-terminal receives within `ms`, until
+// `expected` characters have come.
+std::string ReadFromFarEnd(int fd, size_t expected, int ms) {
+  std::string text;
+  for (int waited = 0; text.size() < expected && waited < ms; waited += 10) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 10) <= 0) continue;
+    char buf[256];
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) text.append(buf, static_cast<size_t>(n));
+  }
+  return text;
+}
+
+class Connection : public FormTest {
+ protected:
+  Connection() {
+    image = ::testing::TempDir() + "quarnel_connection_image.cry";
+    std::ofstream(image, std::ios::binary) << std::string(48, '\x5A');
+  }
+  ~Connection() override { std::remove(image.c_str()); }
+
+  void ChoosePort(const std::string& name) { form->CCommPort.SetText(name); }
+  // The click as the window runs it: an escaping error goes to the report.
+  void ClickGuarded(tk::TControl& control) {
+    tk::RunGuarded([&] { control.Click(); });
+  }
+
+  platform::PseudoTerminal pty;
+  std::string image;
+};
+
+TEST_F(Connection, ConnectOpensAsksForTheFileAndStartsCapture) {
+  dialogs.chosen_file = image;
+  form->CBaudRate.SetText("9600");  // never consulted
+  ChoosePort(pty.SlavePath());
+  form->connect.Click();
+
+  EXPECT_TRUE(form->VaComm->Active());
+  EXPECT_EQ(form->VaComm->DeviceName(), pty.SlavePath());
+  EXPECT_EQ(form->VaComm->Baudrate(), comm::br115200);
+  EXPECT_EQ(form->VaComm->Databits(), comm::db8);
+  EXPECT_EQ(form->VaComm->Parity(), comm::paNone);
+  EXPECT_EQ(form->VaComm->Stopbits(), comm::sb1);
+  EXPECT_EQ(Status(),
+            (std::vector<std::string>{"Program Ready", "Port " + pty.SlavePath() + " open", image,
+                                      "Start Capture"}));
+  EXPECT_EQ(dialogs.dialogs_shown, 1);
+  EXPECT_EQ(form->connect.Caption(), "Disconnect");
+  EXPECT_TRUE(form->LSCProgramTimer.Enabled());
+  EXPECT_EQ(form->LSCProgramTimer.Interval(), 1500u);
+  EXPECT_EQ(port.writes, std::vector<std::string>{":00010103FB\r\n"});
+  EXPECT_TRUE(form->Timer1.Enabled());
+  EXPECT_TRUE(form->BStopCapture.Enabled());
+}
+
+TEST_F(Connection, DisconnectClosesButLeavesTheCaptureRunning) {
+  dialogs.chosen_file = image;
+  ChoosePort(pty.SlavePath());
+  form->connect.Click();
+  form->connect.Click();
+  EXPECT_EQ(Status().back(), "Comm Port Closed");
+  EXPECT_EQ(form->connect.Caption(), "Connect");
+  EXPECT_FALSE(form->LSCProgramTimer.Enabled());
+  EXPECT_FALSE(form->VaComm->Active());
+  EXPECT_TRUE(dialogs.messages.empty());
+  const size_t writes = WritesCount();
+  loop.AdvanceBy(1000);
+  EXPECT_EQ(WritesCount(), writes + 2);  // still capturing, into nothing
+
+  // Connect again to the same port.
+  form->connect.Click();
+  EXPECT_TRUE(form->VaComm->Active());
+  EXPECT_EQ(form->connect.Caption(), "Disconnect");
+}
+
+TEST_F(Connection, ErrorWhileClosingIsShownWithItsClass) {
+  dialogs.chosen_file = image;
+  ChoosePort(pty.SlavePath());
+  form->connect.Click();
+  form->VaComm->OnClose = [](tk::TObject*) { throw comm::EVaCommError("no way out"); };
+  ClickGuarded(form->connect);
+  EXPECT_EQ(dialogs.messages,
+            std::vector<std::string>{"EVaCommError error raised, with message : no way out"});
+  EXPECT_EQ(form->connect.Caption(), "Connect");
+  EXPECT_FALSE(form->LSCProgramTimer.Enabled());
+  EXPECT_FALSE(form->VaComm->Active());
+}
+
+TEST_F(Connection, FailedOpenIsReportedOnceAndChangesNothing) {
+  ChoosePort("/dev/quarnel-no-such-port");
+  form->ButChooseCC.SetEnabled(false);
+  form->ButConnectProgram.SetEnabled(true);
+  ClickGuarded(form->ButConnectProgram);
+
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_NE(dialogs.messages[0].find("not found"), std::string::npos) << dialogs.messages[0];
+  EXPECT_EQ(form->connect.Caption(), "Connect");
+  EXPECT_EQ(Status(), std::vector<std::string>{"Program Ready"});
+  EXPECT_EQ(dialogs.dialogs_shown, 0);
+  EXPECT_FALSE(form->LSCProgramTimer.Enabled());
+  EXPECT_FALSE(form->Timer1.Enabled());
+  EXPECT_TRUE(port.writes.empty());
+  EXPECT_TRUE(form->ButConnectProgram.Enabled());  // for another try
+  EXPECT_FALSE(form->VaComm->Active());
+}
+
+TEST_F(Connection, BusyPortSaysAnotherProgramHoldsIt) {
+  comm::TVaComm holder;
+  holder.SetDeviceName(pty.SlavePath());
+  holder.Open();
+  ChoosePort(pty.SlavePath());
+  ClickGuarded(form->connect);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  const std::string& message = dialogs.messages[0];
+  EXPECT_NE(message.find("Can't open specified device"), std::string::npos) << message;
+  EXPECT_NE(message.find("\nAnother program holds the port"), std::string::npos) << message;
+  EXPECT_EQ(form->connect.Caption(), "Connect");
+  holder.Close();
+}
+
+TEST_F(Connection, OnlyTheExactCaptionDisconnects) {
+  form->connect.SetCaption("disconnect");
+  ChoosePort("/dev/quarnel-no-such-port");
+  ClickGuarded(form->connect);
+  EXPECT_EQ(dialogs.messages.size(), 1u);  // it tried to open
+  EXPECT_EQ(Status(), std::vector<std::string>{"Program Ready"});
+}
+
+TEST_F(Connection, CancelledFileDialogClosesTheWindow) {
+  ChoosePort(pty.SlavePath());
+  form->connect.Click();
+  EXPECT_EQ(dialogs.dialogs_shown, 1);
+  EXPECT_TRUE(form->Closed());
+}
+
+TEST(OpenFailureHint, NamesWhatToDo) {
+  EXPECT_EQ(OpenFailureHint("Can't open specified device /dev/ttyS0 (Error 13, Permission denied)"),
+            "Add your user to the group 'dialout' (sudo usermod -aG dialout $USER) and log in "
+            "again.");
+  EXPECT_EQ(OpenFailureHint("Can't open specified device COM2 (Error 16, Device or resource busy)"),
+            "Another program holds the port: close it, then connect again.");
+  EXPECT_EQ(OpenFailureHint("Specified device not found (COM9)."), "");
+  EXPECT_EQ(OpenFailureHint("Can't open specified device COM2 (Error 131, Something)"), "");
+  EXPECT_EQ(OpenFailureHint(""), "");
+}
+
+TEST_F(FormTest, SerialComponentComesFromItsDefinition) {
+  comm::TVaComm& va = *form->VaComm;
+  EXPECT_EQ(va.EventChars().EventChar(), '\n');
+  EXPECT_EQ(va.EventChars().EofChar(), '\n');
+  EXPECT_EQ(va.EventChars().XonChar(), '\0');
+  EXPECT_EQ(va.EventChars().XoffChar(), '\0');
+  const comm::TVaFlowControl& flow = va.FlowControl();
+  EXPECT_FALSE(flow.OutCtsFlow() || flow.OutDsrFlow() || flow.XonXoffIn() || flow.XonXoffOut() ||
+               flow.DsrSensitivity() || flow.TxContinueOnXoff());
+  EXPECT_EQ(flow.ControlDtr(), comm::dtrDisabled);
+  EXPECT_EQ(flow.ControlRts(), comm::rtsDisabled);
+  EXPECT_EQ(va.DeviceName(), "COM%d");
+  EXPECT_EQ(va.MonitorEvents(), comm::TVaCommEvents{comm::ceRxFlag});
+  EXPECT_FALSE(va.DirectWrite());
+  EXPECT_FALSE(va.Active());
+  ASSERT_TRUE(va.OnRxFlag);
+  port.incoming.push_back("junk");
+  va.OnRxFlag(&va);
+  EXPECT_EQ(Status().back(), "Invalid Record Received ->junk");
+}
+
+TEST_F(FormTest, PortListComesFromTheMachineWithoutAList) {
+  TForm1::Environment env;
+  env.port = &port;
+  form = std::make_unique<TForm1>(std::move(env));
+  std::vector<std::string> devices;
+  for (const platform::PortEntry& entry : platform::ListSerialPorts())
+    devices.push_back(entry.device);
+  EXPECT_EQ(form->CCommPort.Items(), devices);
+}
+
+// The window's own port: records reach the wire and answers come back
+// through the component's event-character notification.
+TEST_F(Connection, OwnPortCarriesRecordsBothWays) {
+  TForm1::Environment env;
+  env.list_ports = [] { return std::vector<std::string>{}; };
+  env.clock_text = [] { return std::string("10:00:00"); };
+  form = std::make_unique<TForm1>(std::move(env));
+  dialogs.chosen_file = image;
+  ChoosePort(pty.SlavePath());
+  form->connect.Click();
+  ASSERT_TRUE(form->VaComm->Active());
+
+  // The writer thread hands its transmit-empty notice to the main thread.
+  std::string sent;
+  ASSERT_TRUE(loop.RunUntil(
+      [&] {
+        sent += ReadFromFarEnd(pty.MasterFd(), 13, 10);
+        return sent.size() >= 13;
+      },
+      5000));
+  EXPECT_EQ(sent, ":00010103FB\r\n");
+
+  const std::string answer = testing::Response(0x1A2B, 1, 3, 0x4000);
+  ASSERT_EQ(::write(pty.MasterFd(), answer.data(), answer.size()),
+            static_cast<ssize_t>(answer.size()));
+  ASSERT_TRUE(loop.RunUntil([&] { return form->LastResponseCode == 3; }, 5000));
+  EXPECT_FALSE(form->Timer1.Enabled());
+  EXPECT_TRUE(form->BErase.Enabled());
+  form->connect.Click();
+  EXPECT_FALSE(form->VaComm->Active());
+}
+
+}  // namespace
+}  // namespace quarnel

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include "form_fixture.h"
+
+namespace quarnel {
+namespace {
+
+using testing::FormTest;
+
+class GuidedFlow : public FormTest {
+ protected:
+  // The command code of the record written last (characters 7-8).
+  int LastCommand() const { return HexToInt(port.writes.back().substr(7, 2)); }
+  // Runs one tick of the guided timer with `code` waiting.
+  void Tick(int32_t code) {
+    form->LastResponseCode = code;
+    form->LSCProgramTimerTimer(&form->LSCProgramTimer);
+  }
+};
+
+TEST_F(GuidedFlow, ChooseComportRefillsAndDropsDownTheList) {
+  form->CCommPort.SetEnabled(false);
+  ports = {"ttyUSB0", "ttyS0", "ttyACM1"};
+  form->ButChooseCC.Click();
+  const tk::TComboBox& list = form->CCommPort;
+  EXPECT_EQ(list.Items(), ports);
+  EXPECT_EQ(list.ItemIndex(), -1);
+  EXPECT_EQ(list.Text(), "");
+  EXPECT_TRUE(list.Showing());
+  EXPECT_TRUE(list.Enabled());
+  EXPECT_TRUE(list.AutoDropDown());
+  EXPECT_TRUE(list.DroppedDown());
+  EXPECT_TRUE(form->ButChooseCC.Enabled());
+}
+
+TEST_F(GuidedFlow, PickingAPortMakesConnectTheNextStep) {
+  form->ButChooseCC.Click();
+  form->CCommPort.Pick(1);
+  EXPECT_EQ(form->CCommPort.Text(), "COM1");
+  EXPECT_FALSE(form->ButChooseCC.Enabled());
+  EXPECT_FALSE(form->CCommPort.Enabled());
+  EXPECT_TRUE(form->ButConnectProgram.Enabled());
+  // The list stays in view beside its button across layout switches.
+  PressF12();
+  PressF12();
+  EXPECT_TRUE(form->CCommPort.Visible());
+  EXPECT_EQ(form->CCommPort.Parent(), &form->Panel_user);
+}
+
+TEST_F(GuidedFlow, EraseChainInTheTimersOrder) {
+  Tick(3);
+  EXPECT_FALSE(form->connect.Enabled());
+  EXPECT_EQ(LastCommand(), 6);
+  EXPECT_EQ(Status().back(), "Erase Target");
+  EXPECT_EQ(form->LastResponseCode, 0);
+
+  form->connect.SetEnabled(true);
+  Tick(6);
+  EXPECT_EQ(LastCommand(), 8);
+  EXPECT_EQ(Status().back(), "Erase Data ");
+  EXPECT_EQ(form->LastResponseCode, 0);
+  EXPECT_TRUE(form->connect.Enabled());  // only code 3 disables it
+
+  Tick(8);
+  EXPECT_EQ(LastCommand(), 7);
+  EXPECT_EQ(Status().back(), "Erase Program");
+  EXPECT_EQ(form->LastResponseCode, 0);
+
+  const size_t writes = WritesCount();
+  Tick(7);
+  EXPECT_EQ(Status()[Status().size() - 2], "Program PIC");  // then: no file chosen
+  EXPECT_EQ(Status().back(), "File  not found");
+  EXPECT_EQ(WritesCount(), writes);
+  EXPECT_EQ(form->LastResponseCode, 0);
+}
+
+TEST_F(GuidedFlow, ResetRepeatsUntilAnswered) {
+  Tick(99);
+  EXPECT_EQ(LastCommand(), 9);
+  EXPECT_EQ(Status().back(), "Reset Target");
+  EXPECT_EQ(form->LastResponseCode, 99);
+  form->LSCProgramTimerTimer();
+  EXPECT_EQ(WritesCount(), 2u);
+  EXPECT_EQ(LastCommand(), 9);
+}
+
+TEST_F(GuidedFlow, ResetAnswerOrTimeOutDisconnects) {
+  for (int32_t code : {9, 98}) {
+    form->connect.SetCaption("Disconnect");
+    form->connect.SetEnabled(false);
+    form->LSCProgramTimer.SetEnabled(true);
+    form->Gauge1.Show();
+    Tick(code);
+    EXPECT_EQ(form->LastResponseCode, 0);
+    EXPECT_FALSE(form->LSCProgramTimer.Enabled());
+    EXPECT_TRUE(form->connect.Enabled());
+    EXPECT_EQ(form->connect.Caption(), "Connect");
+    EXPECT_EQ(Status().back(), "Comm Port Closed");
+    EXPECT_EQ(form->Gauge1.Visible(), code == 9) << code;  // hidden only after a time-out
+  }
+  EXPECT_TRUE(port.writes.empty());
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(GuidedFlow, OtherCodesDoNothing) {
+  for (int32_t code : {0, 1, 2, 4, 5, 10, 97, 100, -1}) {
+    const auto memo = Status();
+    Tick(code);
+    EXPECT_EQ(form->LastResponseCode, code);
+    EXPECT_EQ(Status(), memo);
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_TRUE(form->connect.Enabled());
+  }
+}
+
+TEST_F(GuidedFlow, TimerTicksEvery1500ms) {
+  form->LSCProgramTimer.SetEnabled(true);
+  form->LastResponseCode = 99;
+  loop.AdvanceBy(1499);
+  EXPECT_TRUE(port.writes.empty());
+  loop.AdvanceBy(1);
+  EXPECT_EQ(WritesCount(), 1u);
+  loop.AdvanceBy(3000);
+  EXPECT_EQ(WritesCount(), 3u);
+}
+
+TEST_F(GuidedFlow, ManualEraseDataInFullLayoutChainsOn) {
+  PressF12();
+  form->LSCProgramTimer.SetEnabled(true);
+  form->BEraseEE.Click();
+  Receive(Answer(8, 0x4000));
+  loop.AdvanceBy(1500);
+  EXPECT_EQ(LastCommand(), 7);
+  Receive(Answer(7, 0x4000));
+  loop.AdvanceBy(1500);
+  EXPECT_EQ(Status().back(), "File  not found");
+}
+
+TEST_F(GuidedFlow, AResponseBetweenTicksOverwritesTheCode) {
+  form->LSCProgramTimer.SetEnabled(true);
+  form->LocateClick();
+  Receive(Answer(3, 0x4000));
+  Receive(Answer(2, 0x4000));  // the tick sees only the last code
+  loop.AdvanceBy(1500);
+  EXPECT_TRUE(form->connect.Enabled());  // no erase chain started
+  EXPECT_EQ(LastCommand(), 3);
+  EXPECT_EQ(form->LastResponseCode, 2);
+}
+
+}  // namespace
+}  // namespace quarnel
