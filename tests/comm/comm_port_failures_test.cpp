@@ -28,12 +28,16 @@ class OtherProcessHolding {
     if (::pipe(fds) != 0) return;
     pid_ = ::fork();
     if (pid_ == 0) {
+      // Its own process group, so the shell and sleep that flock starts go
+      // with it and keep no output pipe of the test runner open.
+      ::setpgid(0, 0);
       ::dup2(fds[1], STDOUT_FILENO);
       ::close(fds[0]);
       ::execlp("flock", "flock", "-x", "-n", path.c_str(), "-c", "echo locked; exec sleep 30",
                static_cast<char*>(nullptr));
       ::_exit(127);
     }
+    if (pid_ > 0) ::setpgid(pid_, pid_);  // either side may get there first
     ::close(fds[1]);
     char buf[16] = {};
     holding_ = pid_ > 0 && ::read(fds[0], buf, sizeof buf - 1) > 0 &&
@@ -42,7 +46,7 @@ class OtherProcessHolding {
   }
   ~OtherProcessHolding() {
     if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
+    ::kill(-pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
   }
   bool holding() const { return holding_; }
