@@ -70,10 +70,11 @@ void TForm1::BuildControls() {
   Place(EPicSource, "EPicSource", Panel3, 8, 24, 222, kComboHeight);
   EPicSource.SetFont(kLabelFont);
   PlaceButton(BPicSource, "BPicSource", "File", Panel3, 236, 22, 56);
-  PlaceButton(BErase, "BErase", "Erase", Panel3, 8, 58, 68);
-  PlaceButton(BEraseEE, "BEraseEE", "Erase Data", Panel3, 80, 58, 68);
-  PlaceButton(BErasePRG, "BErasePRG", "Erase Program", Panel3, 152, 58, 68);
-  PlaceButton(BPicProgram, "BPicProgram", "Program PIC", Panel3, 224, 58, 68);
+  // Widths follow the captions, so "Erase Program" is not clipped.
+  PlaceButton(BErase, "BErase", "Erase", Panel3, 8, 58, 56);
+  PlaceButton(BEraseEE, "BEraseEE", "Erase Data", Panel3, 67, 58, 70);
+  PlaceButton(BErasePRG, "BErasePRG", "Erase Program", Panel3, 140, 58, 82);
+  PlaceButton(BPicProgram, "BPicProgram", "Program PIC", Panel3, 225, 58, 67);
   PlaceLabel(Label2, "Label2", "Target Response:", kLabelFont, Panel2, 8, kLabel2Top, 120);
   Place(DataResponse, "DataResponse", Panel2, 8, kDataResponseTop, 296, kDataResponseHeight);
   SetUpDisplay(DataResponse, kResponseFont);

@@ -38,12 +38,12 @@ void LogLine(const std::string& line) {
   std::cerr << TimeStamp() << ' ' << line << std::endl;
 }
 
-int MillisecondsUntil(std::optional<SimClock::time_point> when, SimClock::time_point now) {
+long long MicrosecondsUntil(std::optional<SimClock::time_point> when, SimClock::time_point now) {
   if (!when) return -1;
   if (*when <= now) return 0;
   // Rounded up, so we never wake just before the deadline and spin.
-  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*when - now).count();
-  return static_cast<int>(std::min<long long>(wait, 60'000));
+  const auto wait = std::chrono::ceil<std::chrono::microseconds>(*when - now).count();
+  return std::min<long long>(wait, 60'000'000);
 }
 
 int Run(const SimOptions& options) {
@@ -78,8 +78,8 @@ int Run(const SimOptions& options) {
     }
     if (!unsent.empty() && !port.Write(unsent)) unsent.clear();
 
-    const int timeout = MillisecondsUntil(engine.NextWakeUp(), SimClock::now());
-    switch (port.Wait(timeout, !unsent.empty(), stop)) {
+    const long long timeout_us = MicrosecondsUntil(engine.NextWakeUp(), SimClock::now());
+    switch (port.Wait(timeout_us, !unsent.empty(), stop)) {
       case SimPort::Event::kStop:
         if (options.verbose) LogLine("stop requested");
         engine.SaveImage();
@@ -109,7 +109,10 @@ int Run(const SimOptions& options) {
           unsent.clear();
           port.ApplyRawMode();
         }
-        port.Pause(timeout < 0 ? kHostAbsentPollMs : std::min(timeout, kHostAbsentPollMs), stop);
+        port.Pause(timeout_us < 0 ? kHostAbsentPollMs
+                                  : static_cast<int>(std::min<long long>((timeout_us + 999) / 1000,
+                                                                         kHostAbsentPollMs)),
+                   stop);
         break;
       case SimPort::Event::kTimeout:
       case SimPort::Event::kWritable:

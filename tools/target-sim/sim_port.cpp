@@ -54,12 +54,13 @@ void SimPort::Unpublish() noexcept {
   }
 }
 
-SimPort::Event SimPort::Wait(int timeout_ms, bool want_write, const StopSignals& stop) {
+SimPort::Event SimPort::Wait(long long timeout_us, bool want_write, const StopSignals& stop) {
   if (stop.requested()) return Event::kStop;
   if (pty_.MasterFd() < 0) return Event::kClosed;
   pollfd fd{pty_.MasterFd(), static_cast<short>(POLLIN | (want_write ? POLLOUT : 0)), 0};
-  const timespec limit = ToTimespec(timeout_ms < 0 ? 0 : timeout_ms);
-  const int ready = ::ppoll(&fd, 1, timeout_ms < 0 ? nullptr : &limit, stop.wait_mask());
+  const timespec limit{static_cast<time_t>(timeout_us < 0 ? 0 : timeout_us / 1'000'000),
+                       static_cast<long>(timeout_us < 0 ? 0 : (timeout_us % 1'000'000) * 1000)};
+  const int ready = ::ppoll(&fd, 1, timeout_us < 0 ? nullptr : &limit, stop.wait_mask());
   if (stop.requested()) return Event::kStop;
   if (ready < 0) return errno == EINTR ? Event::kTimeout : Event::kClosed;
   if (ready == 0) return Event::kTimeout;

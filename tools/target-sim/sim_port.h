@@ -22,9 +22,10 @@ class SimPort {
   const std::string& device_path() const { return pty_.SlavePath(); }
 
   enum class Event { kReadable, kWritable, kTimeout, kHostAbsent, kStop, kClosed };
-  // Waits up to `timeout_ms` (-1: no limit) for input, for room to write
-  // when `want_write`, or a stop signal.
-  Event Wait(int timeout_ms, bool want_write, const StopSignals& stop);
+  // Waits up to `timeout_us` microseconds (negative: no limit) for input,
+  // for room to write when `want_write`, or a stop signal. Microseconds, so
+  // paced answers leave on time rather than up to a millisecond late.
+  Event Wait(long long timeout_us, bool want_write, const StopSignals& stop);
   // Sleeps up to `timeout_ms` unless a stop signal arrives: used while the
   // host has the port closed, when the pseudo-terminal reports a hang-up
   // without pause.

@@ -1,0 +1,44 @@
+#include "app/cli/command_line.h"
+
+#include <iostream>
+#include <variant>
+
+#include "app/cli/cli_options.h"
+#include "app/cli/exit_status.h"
+#include "app/cli/guided_session.h"
+#include "app/cli/help_text.h"
+#include "platform/port_list.h"
+
+namespace quarnel::cli {
+namespace {
+
+int ListPorts() {
+  for (const platform::PortEntry& entry : platform::ListSerialPorts()) {
+    std::cout << entry.device << '\n';
+  }
+  std::cout << std::flush;
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& args) {
+  const ParsedCommandLine parsed = ParseCommandLine(args);
+  if (std::holds_alternative<HelpRequest>(parsed)) {
+    std::cout << HelpText() << std::flush;
+    return kExitOk;
+  }
+  if (std::holds_alternative<ListPortsRequest>(parsed)) return ListPorts();
+  if (const auto* error = std::get_if<UsageError>(&parsed)) {
+    std::cerr << "quarnel-cli: " << error->message << "\nTry 'quarnel-cli --help'." << std::endl;
+    return kExitUsage;
+  }
+  try {
+    return RunGuidedSession(std::get<ProgramRequest>(parsed));
+  } catch (const std::exception& error) {
+    std::cerr << "quarnel-cli: " << error.what() << std::endl;
+    return kExitFailed;
+  }
+}
+
+}  // namespace quarnel::cli

@@ -1,0 +1,233 @@
+#include "app/cli/guided_session.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <variant>
+
+#include "app/cli/chain_watcher.h"
+#include "app/cli/headless_dialogs.h"
+#include "app/cli/image_check.h"
+#include "app/cli/port_choice.h"
+#include "app/cli/progress_line.h"
+#include "app/cli/status_output.h"
+#include "link/records.h"
+#include "platform/stop_signal_watcher.h"
+#include "platform/terminal.h"
+#include "toolkit/headless_event_loop.h"
+#include "ui/main_window.h"
+
+namespace quarnel::cli {
+namespace {
+
+constexpr char kProgramName[] = "quarnel-cli";
+constexpr char kConnectedCaption[] = "Disconnect";
+// How long one turn of the loop may wait before the stop flag and the time
+// limits are looked at again.
+constexpr int64_t kLoopTurnMs = 200;
+
+void Report(const std::string& text) {
+  std::cerr << kProgramName << ": " << text << std::endl;
+}
+
+class Session {
+ public:
+  Session(const ProgramRequest& request, const ImageOk& image)
+      : request_(request),
+        image_(image),
+        watcher_(Limits(request)),
+        progress_(std::cerr, platform::IsTerminal(platform::StandardStream::kError)),
+        // Both streams on one terminal: the progress line steps aside for each status line.
+        output_(std::cout, progress_,
+                platform::IsTerminal(platform::StandardStream::kError) &&
+                    platform::IsTerminal(platform::StandardStream::kOutput)),
+        dialogs_(image.absolute_path, [this](const std::string& text) { MessageBox(text); }),
+        services_(dialogs_, [this](std::exception_ptr error, tk::TObject*) {
+          ErrorReport(tk::ExceptionMessage(error));
+        }) {}
+
+  ExitStatus Run() {
+    // Before the window exists: its port threads must inherit the blocked signals.
+    platform::StopSignalWatcher signals(
+        [this](int signal_number) { StopRequested(signal_number); });
+    form_ = std::make_unique<TForm1>();
+    WatchForm();
+
+    Connect();
+    if (!watcher_.verdict()) {
+      watcher_.Started(loop_.NowMs());
+      PromptForPower();
+      while (!Ended()) loop_.RunUntil([this] { return Ended(); }, kLoopTurnMs);
+    }
+    if (const int signal_number = stop_signal_.load(); signal_number != 0) {
+      watcher_.Decide(static_cast<ExitStatus>(kExitSignalBase + signal_number),
+                      "interrupted; the port was closed");
+    }
+    Finish();
+    const Verdict verdict = *watcher_.verdict();
+    form_.reset();  // closes the port and ends its threads while the signals are still held
+    return verdict.status;
+  }
+
+ private:
+  static ChainLimits Limits(const ProgramRequest& request) {
+    ChainLimits limits;
+    if (request.capture_timeout_s) {
+      limits.capture_ms = static_cast<int64_t>(*request.capture_timeout_s * 1000.0);
+    }
+    return limits;
+  }
+
+  void WatchForm() {
+    TForm1& form = *form_;
+    // Lines the window wrote while it was being created ("Program Ready").
+    for (const std::string& line : form.Memo1.Lines()) output_.Print(line);
+    form.Memo1.AddObserver([this](tk::TControl& control, tk::Change change) {
+      if (change != tk::Change::LineAdded) return;
+      const auto& lines = static_cast<tk::TMemo&>(control).Lines();
+      if (lines.empty()) return;
+      output_.Print(lines.back());
+      watcher_.LineAdded(lines.back(), loop_.NowMs());
+    });
+    form.Gauge1.AddObserver([this](tk::TControl&, tk::Change change) {
+      if (change == tk::Change::Gauge || change == tk::Change::Visible) ShowProgress();
+    });
+  }
+
+  // Choose Comport, the pick in the list, Connect/Program device.
+  void Connect() {
+    TForm1& form = *form_;
+    tk::RunGuarded([&] {
+      form.ButChooseCC.Click();
+      const int entry = FindPortEntry(form.CCommPort.Items(), request_.port);
+      if (entry >= 0) {
+        form.CCommPort.Pick(entry);
+      } else {
+        form.CCommPort.SetText(request_.port);
+        form.CCommPortClick(&form.CCommPort);
+      }
+      form.ButConnectProgram.Click();
+    });
+    if (!watcher_.verdict() && form.connect.Caption() != kConnectedCaption) {
+      watcher_.Decide(kExitCouldNotStart, "the port " + request_.port + " was not opened");
+    }
+  }
+
+  void PromptForPower() {
+    std::string line = "Turn on the power to the unit now; waiting for its bootloader to answer";
+    if (request_.capture_timeout_s) {
+      std::ostringstream limit;
+      limit << *request_.capture_timeout_s;
+      line += " (at most " + limit.str() + " s)";
+    }
+    std::cerr << line << "..." << std::endl;
+  }
+
+  bool Ended() {
+    if (stop_signal_.load() != 0 || form_->Closed()) return true;
+    watcher_.Sample(
+        {form_->LastResponseCode, form_->Timer1.Enabled(), form_->LSCProgramTimer.Enabled()},
+        loop_.NowMs());
+    return watcher_.verdict().has_value();
+  }
+
+  // Leaves the target and the port as the operator would: a capture that
+  // still repeats is stopped, an open port closed.
+  void Finish() {
+    TForm1& form = *form_;
+    if (!watcher_.verdict()) {
+      watcher_.Decide(kExitFailed, "the window was closed before the sequence ended");
+    }
+    progress_.Clear();
+    tk::RunGuarded([&] {
+      if (!watcher_.captured() && form.Timer1.Enabled()) form.BStopCapture.Click();
+      if (form.connect.Caption() == kConnectedCaption) form.connect.Click();
+    });
+    const Verdict& verdict = *watcher_.verdict();
+    if (verdict.status == kExitOk) {
+      std::cerr << kProgramName << ": " << verdict.reason << std::endl;
+    } else {
+      Report(verdict.reason + " (exit status " + std::to_string(verdict.status) + ")");
+    }
+  }
+
+  void ShowProgress() {
+    TForm1& form = *form_;
+    if (!form.Gauge1.Visible() || form.BlocksSent <= 0) {
+      progress_.Clear();
+      first_block_ms_.reset();
+      return;
+    }
+    const int64_t now = loop_.NowMs();
+    if (!first_block_ms_) first_block_ms_ = now;
+    ProgressSnapshot snapshot;
+    snapshot.blocks_sent = form.BlocksSent;
+    snapshot.blocks_total = static_cast<int64_t>((image_.size + BlockSize - 1) / BlockSize);
+    snapshot.bytes_total = image_.size;
+    snapshot.bytes_sent =
+        std::min<uint64_t>(static_cast<uint64_t>(form.BlocksSent) * BlockSize, image_.size);
+    snapshot.elapsed_s = static_cast<double>(now - *first_block_ms_) / 1000.0;
+    progress_.Update(snapshot, now, snapshot.blocks_sent >= snapshot.blocks_total);
+  }
+
+  // Before the port is open a message box can only mean that it was not
+  // opened; the verdict then carries the text.
+  void MessageBox(const std::string& text) {
+    if (!watcher_.started()) {
+      watcher_.Decide(kExitCouldNotStart, "could not start: " + text);
+      return;
+    }
+    progress_.Suspend();
+    Report(text);
+    progress_.Resume();
+  }
+
+  void ErrorReport(const std::string& text) {
+    if (!watcher_.started()) {
+      watcher_.Decide(kExitCouldNotStart, "could not start: " + text);
+      return;
+    }
+    progress_.Suspend();
+    Report(text);
+    progress_.Resume();
+    watcher_.Decide(kExitFailed, "an error stopped the sequence: " + text);
+  }
+
+  // On the signal watcher's thread.
+  void StopRequested(int signal_number) {
+    int expected = 0;
+    if (!stop_signal_.compare_exchange_strong(expected, signal_number)) {
+      // A second request while the first is being served: quit at once.
+      std::_Exit(kExitSignalBase + signal_number);
+    }
+    loop_.Wake();
+  }
+
+  const ProgramRequest& request_;
+  ImageOk image_;
+  tk::HeadlessEventLoop loop_{tk::HeadlessEventLoop::Clock::Real};
+  ChainWatcher watcher_;
+  ProgressLine progress_;
+  StatusOutput output_;
+  HeadlessDialogs dialogs_;
+  ApplicationServicesScope services_;
+  std::atomic<int> stop_signal_{0};
+  std::optional<int64_t> first_block_ms_;
+  std::unique_ptr<TForm1> form_;
+};
+
+}  // namespace
+
+ExitStatus RunGuidedSession(const ProgramRequest& request) {
+  const auto checked = CheckImage(request.image);
+  if (const auto* problem = std::get_if<ImageProblem>(&checked)) {
+    Report(problem->message + " (exit status " + std::to_string(kExitCouldNotStart) + ")");
+    return kExitCouldNotStart;
+  }
+  Session session(request, std::get<ImageOk>(checked));
+  return session.Run();
+}
+
+}  // namespace quarnel::cli

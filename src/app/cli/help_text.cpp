@@ -1,0 +1,61 @@
+#include "app/cli/help_text.h"
+
+namespace quarnel::cli {
+
+std::string HelpText() {
+  return R"(quarnel-cli - program an encrypted firmware image (.cry) into a PIC target
+through its bootloader, without a display
+
+Usage:
+  quarnel-cli --port DEVICE [--capture-timeout SECONDS] IMAGE
+  quarnel-cli --list-ports
+  quarnel-cli --help
+
+Runs the guided sequence of the Quarnel window: opens DEVICE at 115200 baud 8N1,
+asks the target for its bootloader (the capture) until it answers, erases all
+memory, the data EEPROM and the program memory, sends IMAGE in 24-byte blocks,
+resets the target and closes the port.
+
+Every line of the status display goes to stdout as soon as it is written, and
+nothing else does. Messages, the request to power the unit on and (when stderr
+is a terminal) a progress line with blocks, percent, bytes per second and time
+left go to stderr.
+
+Options:
+  -p, --port DEVICE          the serial port: a path (/dev/ttyUSB0), a name under
+                             /dev (ttyUSB0), COMn (/dev/ttyS<n-1>), an entry of
+                             --list-ports, or the name of a simulated target's
+                             virtual port (sim0)
+      --capture-timeout SECONDS
+                             give up when the target has not answered the
+                             capture within SECONDS (default: wait until it
+                             answers or Ctrl-C)
+      --list-ports           print the serial ports, one a line, and exit
+  -h, --help                 this text
+
+The capture waits for the unit to be powered on, as the window does: turn the
+unit off, start quarnel-cli, then turn the unit on. Ctrl-C (or SIGTERM) closes
+the port cleanly and ends the program; press Ctrl-C twice to quit at once.
+
+Exit status:
+  0    programmed: "Programming Complete" and the target answered the reset
+  1    the sequence stopped for another reason (an answer that starts no
+       further step, an unexpected error)
+  2    wrong command line
+  3    could not start: the port could not be opened, or the image is
+       missing, unreadable or empty
+  4    aborted: the target reported an error while programming (it is reset
+       and the port closed first)
+  5    time-out: no answer to an erase command (20 s), to a data record (after
+       its 2 s retransmission) or to the reset command (10 s)
+  6    capture time-out: no answer within --capture-timeout
+  130  interrupted by Ctrl-C (143 for SIGTERM)
+
+Example:
+  quarnel-cli --list-ports
+  quarnel-cli --port /dev/ttyUSB0 --capture-timeout 60 firmware.cry > program.log
+  echo "exit status $?"
+)";
+}
+
+}  // namespace quarnel::cli

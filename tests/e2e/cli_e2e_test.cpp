@@ -1,0 +1,261 @@
+// quarnel-cli against quarnel-target-sim: the whole guided sequence and each
+// way it can end, seen as a calling script sees it (exit status, stdout) and
+// as the target sees it (the records and the image it received).
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+
+#include "e2e/e2e_support.h"
+
+namespace e2e {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+using Clock = std::chrono::steady_clock;
+
+// True when `expected` appear in `lines` in this order (others may lie between).
+bool InOrder(const std::vector<std::string>& lines, const std::vector<std::string>& expected) {
+  auto at = lines.begin();
+  for (const auto& want : expected) {
+    at = std::find(at, lines.end(), want);
+    if (at == lines.end()) return false;
+    ++at;
+  }
+  return true;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& l : lines) text += l + "\n";
+  return text;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  std::filesystem::path Image(size_t size, uint32_t seed = 7) {
+    image_ = MakeImage(size, seed);
+    const auto path = dir_.path() / "firmware.cry";
+    WriteBytes(path, image_);
+    return path;
+  }
+
+  TempDir dir_;
+  std::vector<uint8_t> image_;
+};
+
+TEST_F(CliTest, GuidedSequenceProgramsTheImageAndEndsWithTheResetAnswer) {
+  // The unit comes on a little after the first capture command, as when the
+  // operator switches it on; the last block is 16 bytes of image and 8 of filler.
+  Simulator sim(dir_, {"--erase-ms", "20", "--power-on-after", "700"});
+  const auto image = Image(1000);
+  const CliResult cli = RunCli({"--port", "sim0", image.string()}, dir_.path());
+  ASSERT_EQ(sim.Stop(), 0);
+
+  EXPECT_EQ(cli.exit_status, 0) << cli.stderr_text;
+  const auto& out = cli.stdout_lines;
+  ASSERT_FALSE(out.empty());
+  EXPECT_EQ(out.front(), "Program Ready");
+  EXPECT_TRUE(InOrder(out, {"Port " + sim.port() + " open", image.string(), "Start Capture",
+                            "Device in Loader Mode", "Erase Target", "Device Erased", "Erase Data ",
+                            "EEPROM Erased", "Erase Program", "PGM Memory Only Erased",
+                            "Program PIC", "Programming from " + image.string(),
+                            "Programming Complete", "Reset Target", "Device Reset"}))
+      << Joined(out);
+  EXPECT_EQ(out.back(), "Comm Port Closed");
+  // stdout carries the status display only; the request to power on is on stderr, once.
+  EXPECT_THAT(Joined(out), Not(HasSubstr("power")));
+  const std::string prompt = "Turn on the power to the unit";
+  const size_t first = cli.stderr_text.find(prompt);
+  ASSERT_NE(first, std::string::npos) << cli.stderr_text;
+  EXPECT_EQ(cli.stderr_text.find(prompt, first + 1), std::string::npos);
+
+  const auto records = sim.ReceivedRecords();
+  std::vector<int> commands;
+  for (const auto& r : records) {
+    if (CommandCode(r) >= 0 && CommandCode(r) != 3) commands.push_back(CommandCode(r));
+  }
+  EXPECT_THAT(commands, ElementsAre(6, 8, 7, 9));
+  EXPECT_GE(CountIf(records, [](const std::string& r) { return CommandCode(r) == 3; }), 2)
+      << "the capture repeats until the unit is on";
+  EXPECT_EQ(CountIf(records, IsDataRecord), 42);
+  EXPECT_EQ(sim.ReceivedImage(), PaddedToBlocks(image_));
+}
+
+TEST_F(CliTest, ErrorBitsOnABlockAbortTheRunAndTheTargetIsStillReset) {
+  Simulator sim(dir_, {"--erase-ms", "5", "--status-bits", "3:0840"});
+  const auto image = Image(240);
+  // The port as --list-ports shows it: the full path.
+  const CliResult cli = RunCli({"--port", sim.port(), image.string()}, dir_.path());
+  ASSERT_EQ(sim.Stop(), 0);
+
+  EXPECT_EQ(cli.exit_status, 4) << cli.stderr_text;
+  EXPECT_TRUE(InOrder(cli.stdout_lines,
+                      {"Programming from " + image.string(), "ERROR - Error during Programming",
+                       "  record frame length error", "  record checksum error",
+                       "  Programming Aborted", "Reset Target", "Device Reset"}))
+      << Joined(cli.stdout_lines);
+  EXPECT_THAT(cli.stdout_lines, Not(Contains("Programming Complete")));
+  EXPECT_EQ(cli.stdout_lines.back(), "Comm Port Closed");
+  EXPECT_THAT(cli.stderr_text, HasSubstr("error while programming"));
+  EXPECT_EQ(CountIf(sim.ReceivedRecords(), IsDataRecord), 3);
+}
+
+TEST_F(CliTest, UnansweredEraseEndsWithTimeOutStatus) {
+  Simulator sim(dir_, {"--drop-command", "6"});
+  const auto image = Image(100);
+  const CliResult cli =
+      RunCli({"--port", "sim0", image.string()}, dir_.path(), std::chrono::seconds(40));
+  ASSERT_EQ(sim.Stop(), 0);
+
+  EXPECT_EQ(cli.exit_status, 5) << cli.stderr_text;
+  EXPECT_TRUE(InOrder(cli.stdout_lines,
+                      {"Erase Target", "ERROR - No response to ERASE command", "Comm Port Closed"}))
+      << Joined(cli.stdout_lines);
+  EXPECT_EQ(cli.stdout_lines.back(), "Comm Port Closed");
+  EXPECT_THAT(cli.stdout_lines, Not(Contains("Program PIC")));
+  EXPECT_EQ(CountIf(sim.ReceivedRecords(), IsDataRecord), 0);
+  EXPECT_THAT(cli.stderr_text, HasSubstr("erase"));
+}
+
+TEST_F(CliTest, UnansweredDataRecordsEndWithTimeOutStatusAtTheFirstDisconnect) {
+  Simulator sim(dir_, {"--drop-data-every", "1"});
+  const auto image = Image(100);
+  const auto start = Clock::now();
+  const CliResult cli = RunCli({"--port", "sim0", image.string()}, dir_.path());
+  const auto took = Clock::now() - start;
+  ASSERT_EQ(sim.Stop(), 0);
+
+  EXPECT_EQ(cli.exit_status, 5) << cli.stderr_text;
+  EXPECT_EQ(cli.stdout_lines.back(), "Comm Port Closed");
+  // The program ends when the guided flow gives up and closes the port, not
+  // 18 s later when the retransmissions into the closed port run out.
+  EXPECT_THAT(cli.stdout_lines, Not(Contains("FAILED - Comms Timeout Error")));
+  EXPECT_LT(took, std::chrono::seconds(15));
+  const auto records = sim.ReceivedRecords();
+  const auto first_data = std::find_if(records.begin(), records.end(), IsDataRecord);
+  ASSERT_NE(first_data, records.end());
+  const int data = CountIf(records, IsDataRecord);
+  EXPECT_GE(data, 2) << "the first block is retransmitted";
+  EXPECT_EQ(CountIf(records, [&](const std::string& r) { return r == *first_data; }), data)
+      << "a retransmission repeats the record unchanged";
+}
+
+TEST_F(CliTest, UnansweredResetEndsWithTimeOutStatus) {
+  Simulator sim(dir_, {"--drop-command", "9"});
+  const auto image = Image(48);
+  const CliResult cli = RunCli({"--port", "sim0", image.string()}, dir_.path());
+  ASSERT_EQ(sim.Stop(), 0);
+
+  EXPECT_EQ(cli.exit_status, 5) << cli.stderr_text;
+  EXPECT_THAT(cli.stdout_lines, Contains("Programming Complete"));
+  EXPECT_THAT(cli.stdout_lines, Not(Contains("Device Reset")));
+  EXPECT_GE(CountIf(cli.stdout_lines, [](const std::string& l) { return l == "Reset Target"; }), 2);
+  EXPECT_EQ(cli.stdout_lines.back(), "Comm Port Closed");
+  EXPECT_THAT(cli.stderr_text, HasSubstr("reset"));
+  EXPECT_EQ(sim.ReceivedImage(), PaddedToBlocks(image_));
+}
+
+TEST_F(CliTest, RunsThatCannotStartExitWithStatusThreeAndSendNothing) {
+  Simulator sim(dir_, {});
+  const auto image = Image(100);
+
+  const CliResult no_port =
+      RunCli({"--port", (dir_.path() / "no-such-port").string(), image.string()}, dir_.path());
+  EXPECT_EQ(no_port.exit_status, 3);
+  EXPECT_THAT(no_port.stderr_text, HasSubstr("could not start"));
+  EXPECT_THAT(no_port.stdout_lines, ElementsAre("Program Ready"));
+
+  const CliResult no_image =
+      RunCli({"--port", "sim0", (dir_.path() / "missing.cry").string()}, dir_.path());
+  EXPECT_EQ(no_image.exit_status, 3);
+  EXPECT_THAT(no_image.stderr_text, HasSubstr("not found"));
+  EXPECT_THAT(no_image.stdout_lines, IsEmpty());
+
+  const auto empty = dir_.path() / "empty.cry";
+  WriteBytes(empty, {});
+  const CliResult empty_image = RunCli({"--port", "sim0", empty.string()}, dir_.path());
+  EXPECT_EQ(empty_image.exit_status, 3);
+  EXPECT_THAT(empty_image.stderr_text, HasSubstr("empty"));
+
+  ASSERT_EQ(sim.Stop(), 0);
+  EXPECT_THAT(sim.ReceivedRecords(), IsEmpty()) << "the image is checked before the port opens";
+}
+
+TEST_F(CliTest, CaptureTimeOutStopsTheCaptureAndClosesThePort) {
+  Simulator sim(dir_, {"--power-on-after", "60000"});
+  const auto image = Image(100);
+  const auto start = Clock::now();
+  const CliResult cli =
+      RunCli({"--port", "sim0", "--capture-timeout", "1.2", image.string()}, dir_.path());
+  const auto took = Clock::now() - start;
+  ASSERT_EQ(sim.Stop(), 0);
+
+  EXPECT_EQ(cli.exit_status, 6) << cli.stderr_text;
+  EXPECT_GE(took, std::chrono::milliseconds(1200));
+  EXPECT_LT(took, std::chrono::seconds(5));
+  ASSERT_GE(cli.stdout_lines.size(), 2u);
+  EXPECT_EQ(cli.stdout_lines[cli.stdout_lines.size() - 2], "Stop Capture");
+  EXPECT_EQ(cli.stdout_lines.back(), "Comm Port Closed");
+  const auto records = sim.ReceivedRecords();
+  EXPECT_GE(records.size(), 2u);
+  EXPECT_EQ(CountIf(records, [](const std::string& r) { return CommandCode(r) == 3; }),
+            static_cast<int>(records.size()))
+      << "only capture commands went out";
+}
+
+TEST_F(CliTest, CtrlCDisconnectsAndExitsWith130) {
+  Simulator sim(dir_, {"--power-on-after", "60000"});
+  const auto image = Image(100);
+  ChildProcess cli(QUARNEL_CLI, {"--port", "sim0", image.string()}, dir_.path(), dir_.path(),
+                   "interrupted");
+  ASSERT_TRUE(cli.WaitForStdout(
+      [](const std::string& out) { return out.find("Start Capture\n") != std::string::npos; },
+      std::chrono::seconds(5)));
+  cli.Signal(SIGINT);
+  const auto status = cli.WaitForExit(std::chrono::seconds(5));
+  ASSERT_TRUE(status.has_value()) << "quarnel-cli did not end after Ctrl-C";
+  EXPECT_EQ(*status, 130);
+  const auto out = SplitLines(cli.Stdout());
+  ASSERT_FALSE(out.empty());
+  EXPECT_EQ(out.back(), "Comm Port Closed");
+  EXPECT_THAT(cli.Stderr(), HasSubstr("interrupted"));
+  EXPECT_EQ(sim.Stop(), 0);
+}
+
+TEST_F(CliTest, CommandLineHelpPortListAndUsageErrors) {
+  const CliResult help = RunCli({"--help"}, dir_.path());
+  EXPECT_EQ(help.exit_status, 0);
+  const std::string help_text = Joined(help.stdout_lines);
+  for (const char* part :
+       {"--port", "--capture-timeout", "--list-ports", "Exit status", "130", "Example"}) {
+    EXPECT_THAT(help_text, HasSubstr(part));
+  }
+
+  Simulator sim(dir_, {});
+  const CliResult list = RunCli({"--list-ports"}, dir_.path());
+  EXPECT_EQ(list.exit_status, 0);
+  EXPECT_THAT(list.stdout_lines, Contains(sim.port()));
+
+  const auto image = Image(24);
+  EXPECT_EQ(RunCli({image.string()}, dir_.path()).exit_status, 2);
+  EXPECT_EQ(RunCli({"--port", "sim0"}, dir_.path()).exit_status, 2);
+  EXPECT_EQ(RunCli({"--port", "sim0", "--capture-timeout", "soon", image.string()}, dir_.path())
+                .exit_status,
+            2);
+  const CliResult unknown = RunCli({"--port", "sim0", "--fast", image.string()}, dir_.path());
+  EXPECT_EQ(unknown.exit_status, 2);
+  EXPECT_THAT(unknown.stderr_text, HasSubstr("--fast"));
+  EXPECT_THAT(unknown.stdout_lines, IsEmpty());
+  ASSERT_EQ(sim.Stop(), 0);
+  EXPECT_THAT(sim.ReceivedRecords(), IsEmpty());
+}
+
+}  // namespace
+}  // namespace e2e
