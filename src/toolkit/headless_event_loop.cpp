@@ -19,43 +19,18 @@ struct HeadlessEventLoop::Timer {
   std::function<void()> fire;
 };
 
-// A synchronous call waiting for the main thread. The caller blocks on `done`
-// and owns `call`, so only a reference is kept.
-struct HeadlessEventLoop::Call {
-  explicit Call(const std::function<void()>& f) : call(f) {}
-  const std::function<void()>& call;
-  std::mutex mutex;
-  std::condition_variable cv;
-  bool done = false;
-  std::exception_ptr error;
-
-  void Finish(std::exception_ptr e) {
-    std::lock_guard lock(mutex);
-    error = std::move(e);
-    done = true;
-    cv.notify_all();
-  }
-};
-
 HeadlessEventLoop::HeadlessEventLoop(Clock clock)
     : clock_(clock),
       previous_(CurrentMainLoop()),
       main_thread_(std::this_thread::get_id()),
-      start_(std::chrono::steady_clock::now()) {
+      start_(std::chrono::steady_clock::now()),
+      calls_([this] { Wake(); }) {
   SetMainLoop(this);
 }
 
 HeadlessEventLoop::~HeadlessEventLoop() {
   if (CurrentMainLoop() == this) SetMainLoop(previous_);
-  // Callers still waiting must not hang on a loop that will never run them.
-  std::deque<std::shared_ptr<Call>> left;
-  {
-    std::lock_guard lock(mutex_);
-    closed_ = true;
-    left.swap(calls_);
-  }
-  for (auto& c : left)
-    c->Finish(std::make_exception_ptr(Exception("The main event loop has ended")));
+  calls_.Close();
 }
 
 int64_t HeadlessEventLoop::RealNowMs() const {
@@ -89,8 +64,7 @@ size_t HeadlessEventLoop::TimerCount() const {
 }
 
 size_t HeadlessEventLoop::PendingCount() const {
-  std::lock_guard lock(mutex_);
-  return calls_.size();
+  return calls_.Size();
 }
 
 int64_t HeadlessEventLoop::NextDue() const {
@@ -133,42 +107,11 @@ void HeadlessEventLoop::Synchronize(const std::function<void()>& call) {
     call();
     return;
   }
-  auto request = std::make_shared<Call>(call);
-  {
-    std::lock_guard lock(mutex_);
-    if (closed_) throw Exception("The main event loop has ended");
-    calls_.push_back(request);
-    wake_.notify_all();
-  }
-  std::exception_ptr error;
-  {
-    std::unique_lock lock(request->mutex);
-    request->cv.wait(lock, [&] { return request->done; });
-    // Taken out, so the exception lives on this thread alone from now on.
-    error = std::move(request->error);
-  }
-  if (error) std::rethrow_exception(error);
+  calls_.Call(call);
 }
 
 int HeadlessEventLoop::ProcessPending() {
-  int ran = 0;
-  for (;;) {
-    std::shared_ptr<Call> request;
-    {
-      std::lock_guard lock(mutex_);
-      if (calls_.empty()) return ran;
-      request = std::move(calls_.front());
-      calls_.pop_front();
-    }
-    std::exception_ptr error;
-    try {
-      request->call();
-    } catch (...) {
-      error = std::current_exception();  // goes back to the caller's thread
-    }
-    request->Finish(std::move(error));
-    ++ran;
-  }
+  return calls_.RunAll();
 }
 
 void HeadlessEventLoop::Pause(uint32_t ms) {
@@ -191,7 +134,7 @@ void HeadlessEventLoop::Wake() {
 }
 
 void HeadlessEventLoop::WaitForWork(std::unique_lock<std::mutex>& lock, int64_t until_ms) {
-  if (!calls_.empty() || quit_) return;
+  if (!calls_.Empty() || quit_) return;
   if (until_ms == kNoTimer) {
     wake_.wait(lock);
   } else {
@@ -204,7 +147,7 @@ void HeadlessEventLoop::Run() {
     ProcessPending();
     std::unique_lock lock(mutex_);
     if (quit_) break;
-    if (!calls_.empty()) continue;
+    if (!calls_.Empty()) continue;
     const int64_t next = NextDue();
     if (clock_ == Clock::Virtual) {
       if (next != kNoTimer) {
@@ -251,7 +194,7 @@ bool HeadlessEventLoop::RunUntil(const std::function<bool()>& done, int64_t real
     std::unique_lock lock(mutex_);
     int64_t until = std::min(deadline, now + kRecheckMs);
     if (clock_ == Clock::Real) until = std::min(until, NextDue());
-    if (!calls_.empty()) continue;
+    if (!calls_.Empty()) continue;
     wake_.wait_until(lock, start_ + std::chrono::milliseconds(until));
   }
 }

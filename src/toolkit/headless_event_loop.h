@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "toolkit/event_loop.h"
+#include "toolkit/sync_call_queue.h"
 
 namespace tk {
 
@@ -61,7 +62,6 @@ class HeadlessEventLoop : public EventLoop {
 
  private:
   struct Timer;
-  struct Call;
   bool FireNextDueTimer(int64_t until);
   int64_t NextDue() const;  // caller holds mutex_; INT64_MAX when no timer
   int64_t RealNowMs() const;
@@ -76,9 +76,8 @@ class HeadlessEventLoop : public EventLoop {
   TimerId next_timer_id_ = 1;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
-  std::deque<std::shared_ptr<Call>> calls_;
   bool quit_ = false;
-  bool closed_ = false;  // set by the destructor: later calls are refused
+  SyncCallQueue calls_;  // closed by the destructor: later calls are refused
 };
 
 }  // namespace tk

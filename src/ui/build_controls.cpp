@@ -110,7 +110,8 @@ void TForm1::BuildControls() {
 
   // The connection row along the top of the window.
   PlaceLabel(TCommPort, "TCommPort", "Comms Port:", kLabelFont, *this, 44, 9, 62);
-  Place(CCommPort, "CCommPort", *this, kCommPortFullLeft, kCommPortFullTop, 90, kComboHeight);
+  Place(CCommPort, "CCommPort", *this, kCommPortFullLeft, kCommPortFullTop, kCommPortFullWidth,
+        kComboHeight);
   CCommPort.SetFont(kLabelFont);
   PlaceLabel(TBaudRate, "TBaudRate", "Baud Rate:", kLabelFont, *this, 206, 9, 52);
   Place(CBaudRate, "CBaudRate", *this, 258, 5, 60, kComboHeight);

@@ -26,6 +26,7 @@ void TForm1::ReconfigInterface() {
     CCommPort.SetParent(this);
     CCommPort.SetLeft(kCommPortFullLeft);
     CCommPort.SetTop(kCommPortFullTop);
+    CCommPort.SetWidth(kCommPortFullWidth);
     Label2.SetTop(kLabel2Top);
     DataResponse.SetTop(kDataResponseTop);
     DataResponse.SetHeight(kDataResponseHeight);
@@ -53,6 +54,8 @@ void TForm1::ReconfigInterface() {
   CCommPort.SetVisible(!ButChooseCC.Enabled());
   CCommPort.SetLeft(ButChooseCC.Left() + ButChooseCC.Width() + kCommPortGap);
   CCommPort.SetTop(ButChooseCC.Top());
+  // The guided panel has room for a port's whole name (by-id paths are long).
+  CCommPort.SetWidth(Panel_user.Width() - CCommPort.Left() - kGuidedMargin);
   Memo1.SetWidth(Panel1.Width() - kGuidedMargin);
 }
 

@@ -13,7 +13,7 @@ constexpr int kClientHeight = 306;
 constexpr int kPanel2Left = 8, kPanel2Top = 3, kPanel2Width = 312, kPanel2Height = 302;
 constexpr int kPanel1FullLeft = 328, kPanel1FullTop = 4, kPanel1FullWidth = 265;
 constexpr int kPanel1FullHeight = 301;
-constexpr int kCommPortFullLeft = 109, kCommPortFullTop = 5;
+constexpr int kCommPortFullLeft = 109, kCommPortFullTop = 5, kCommPortFullWidth = 90;
 constexpr int kConnectLeft = 376;
 constexpr int kLabel2Top = 130;
 constexpr int kDataResponseTop = 152, kDataResponseHeight = 150;

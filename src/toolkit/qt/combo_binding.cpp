@@ -19,6 +19,8 @@ class ComboWidget : public QComboBox {
   ComboWidget(ControlBinding::LiveControl live, QWidget* parent)
       : QComboBox(parent), live_(std::move(live)) {}
   void showPopup() override {
+    // The list may be wider than the box: long port names stay readable.
+    view()->setMinimumWidth(view()->sizeHintForColumn(0) + 2 * view()->frameWidth() + 4);
     QComboBox::showPopup();
     ControlBinding::Act<TComboBox>(live_, [](TComboBox& c) { c.SetDroppedDown(true); });
   }

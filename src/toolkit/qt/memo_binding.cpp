@@ -10,6 +10,8 @@ namespace tk {
 
 QString MemoParagraph(const std::string& line) {
   QString text = QString::fromStdString(line);
+  // A line's own end (received lines keep their CR LF) is no extra line on screen.
+  while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r'))) text.chop(1);
   text.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
   text.replace(QLatin1Char('\r'), QChar::LineSeparator);
   text.replace(QLatin1Char('\n'), QChar::LineSeparator);

@@ -17,24 +17,6 @@ struct QtEventLoop::Timer {
   bool firing = false;
 };
 
-// A synchronous call waiting for the GUI thread. The caller blocks until
-// `done` and owns `call`, so only a reference is kept.
-struct QtEventLoop::Call {
-  explicit Call(const std::function<void()>& f) : call(f) {}
-  const std::function<void()>& call;
-  std::mutex mutex;
-  std::condition_variable cv;
-  bool done = false;
-  std::exception_ptr error;
-
-  void Finish(std::exception_ptr e) {
-    std::lock_guard lock(mutex);
-    error = std::move(e);
-    done = true;
-    cv.notify_all();
-  }
-};
-
 void QtEventLoop::TimerDeleter::operator()(QTimer* timer) const {
   delete timer;
 }
@@ -43,22 +25,19 @@ QtEventLoop::QtEventLoop()
     : main_thread_(std::this_thread::get_id()),
       start_(std::chrono::steady_clock::now()),
       previous_(CurrentMainLoop()),
-      context_(std::make_unique<QObject>()) {
+      context_(std::make_unique<QObject>()),
+      calls_([this] { PostWake(); }) {
   SetMainLoop(this);
 }
 
 QtEventLoop::~QtEventLoop() {
   if (CurrentMainLoop() == this) SetMainLoop(previous_);
-  std::deque<std::shared_ptr<Call>> left;
+  calls_.Close();
   {
     std::lock_guard lock(mutex_);
     closed_ = true;
-    left.swap(calls_);
     context_.reset();  // drops the wake-ups still queued for it
   }
-  // Callers still waiting must not hang on a loop that will never run them.
-  for (auto& c : left)
-    c->Finish(std::make_exception_ptr(Exception("The main event loop has ended")));
   timers_.clear();
 }
 
@@ -116,7 +95,8 @@ void QtEventLoop::Fire(const std::shared_ptr<Timer>& timer) {
 }
 
 void QtEventLoop::PostWake() {
-  // Caller holds mutex_, so context_ cannot go away meanwhile.
+  std::lock_guard lock(mutex_);  // context_ cannot go away meanwhile
+  if (closed_) return;
   QMetaObject::invokeMethod(
       context_.get(), [this] { RunPendingCalls(); }, Qt::QueuedConnection);
 }
@@ -126,37 +106,11 @@ void QtEventLoop::Synchronize(const std::function<void()>& call) {
     call();
     return;
   }
-  auto request = std::make_shared<Call>(call);
-  {
-    std::lock_guard lock(mutex_);
-    if (closed_) throw Exception("The main event loop has ended");
-    calls_.push_back(request);
-    PostWake();
-  }
-  std::unique_lock lock(request->mutex);
-  request->cv.wait(lock, [&] { return request->done; });
-  if (request->error) std::rethrow_exception(request->error);
+  calls_.Call(call);
 }
 
 int QtEventLoop::RunPendingCalls() {
-  int ran = 0;
-  for (;;) {
-    std::shared_ptr<Call> request;
-    {
-      std::lock_guard lock(mutex_);
-      if (calls_.empty()) return ran;
-      request = std::move(calls_.front());
-      calls_.pop_front();
-    }
-    std::exception_ptr error;
-    try {
-      request->call();
-    } catch (...) {
-      error = std::current_exception();  // goes back to the caller's thread
-    }
-    request->Finish(std::move(error));
-    ++ran;
-  }
+  return calls_.RunAll();
 }
 
 bool QtEventLoop::IsMainThread() const {

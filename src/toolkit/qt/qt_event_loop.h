@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "toolkit/event_loop.h"
+#include "toolkit/sync_call_queue.h"
 
 class QObject;
 class QTimer;
@@ -40,7 +41,6 @@ class QtEventLoop : public EventLoop {
 
  private:
   struct Timer;
-  struct Call;
   struct TimerDeleter {
     void operator()(QTimer* timer) const;
   };
@@ -55,9 +55,9 @@ class QtEventLoop : public EventLoop {
   std::unique_ptr<QObject> context_;
   std::map<TimerId, std::shared_ptr<Timer>> timers_;  // GUI thread only
   TimerId next_timer_id_ = 1;
-  std::mutex mutex_;  // guards calls_ and closed_
-  std::deque<std::shared_ptr<Call>> calls_;
+  std::mutex mutex_;  // guards context_ and closed_
   bool closed_ = false;
+  SyncCallQueue calls_;
   bool running_ = false;
   bool quit_pending_ = false;
 };
