@@ -44,9 +44,11 @@ std::string FormatCommError(const std::string& fmt, int code, const std::string&
   std::string out;
   for (size_t i = 0; i < fmt.size(); ++i) {
     if (fmt[i] == '%' && i + 1 < fmt.size()) {
-      const char spec = fmt[i + 1];
-      if (spec == 'd' || spec == 's' || spec == '%') {
-        out += spec == 'd' ? std::to_string(code) : spec == 's' ? text : std::string("%");
+      const char conversion = fmt[i + 1];
+      if (conversion == 'd' || conversion == 's' || conversion == '%') {
+        out += conversion == 'd'   ? std::to_string(code)
+               : conversion == 's' ? text
+                                   : std::string("%");
         ++i;
         continue;
       }
