@@ -36,6 +36,15 @@ class TVaPersistent : public tk::TPersistent {
   const TVaChangeEvent& OnChange() const { return on_change_; }
   void SetOnChange(TVaChangeEvent handler) { on_change_ = std::move(handler); }
 
+ protected:
+  // A setter's store: a value that differs is stored and reported.
+  template <class T>
+  void SetNotifying(T& field, T value) {
+    if (field == value) return;
+    field = value;
+    Changed();
+  }
+
  private:
   int32_t update_count_ = 0;
   TVaChangeEvent on_change_;

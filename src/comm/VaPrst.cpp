@@ -33,12 +33,6 @@ tk::PublishedProperty BoolProperty(const char* name, std::function<bool()> get,
 
 // ---- TVaBuffers ----
 
-void TVaBuffers::SetNotifying(TVaIntW& field, TVaIntW value) {
-  if (field == value) return;
-  field = value;
-  Changed();
-}
-
 void TVaBuffers::SetReadSize(TVaIntW value) {
   SetNotifying(read_size_, value);
 }

@@ -36,8 +36,6 @@ class TVaBuffers : public TVaPersistent {
   tk::PropertyList PublishedProperties() override;
 
  private:
-  void SetNotifying(TVaIntW& field, TVaIntW value);
-
   TVaIntW read_size_ = 4096;
   TVaIntW write_size_ = 2048;
   TVaIntW read_timeout_ = 1000;
@@ -71,13 +69,6 @@ class TVaFlowControl : public TVaPersistent {
   tk::PropertyList PublishedProperties() override;
 
  private:
-  template <class T>
-  void SetNotifying(T& field, T value) {
-    if (field == value) return;
-    field = value;
-    Changed();
-  }
-
   bool out_cts_flow_ = false;
   bool out_dsr_flow_ = false;
   TVaControlDtr control_dtr_ = dtrDisabled;

@@ -6,6 +6,7 @@
 
 #include "platform/comm_records.h"
 #include "toolkit/exceptions.h"
+#include "toolkit/same_text.h"
 
 namespace comm {
 namespace {
@@ -41,18 +42,6 @@ constexpr std::array<const char*, kCommOptionCount> kCommOptionNames = {
     "coErrorChar", "coNullStrip", "coParityCheck"};
 constexpr std::array<const char*, 7> kThreadPriorityNames = {
     "tpIdle", "tpLowest", "tpLower", "tpNormal", "tpHigher", "tpHighest", "tpTimeCritical"};
-
-bool SameText(const std::string& a, const char* b) {
-  const std::string_view bv(b);
-  if (a.size() != bv.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(bv[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 std::string Trim(const std::string& s) {
   size_t b = 0;
@@ -116,7 +105,7 @@ std::string OrdinalToText(std::span<const char* const> names, int ordinal) {
 int TextToOrdinal(std::span<const char* const> names, const std::string& text) {
   const std::string name = Trim(text);
   for (size_t i = 0; i < names.size(); ++i) {
-    if (SameText(name, names[i])) return static_cast<int>(i);
+    if (tk::SameText(name, names[i])) return static_cast<int>(i);
   }
   throw tk::EConvertError("Invalid property value '" + name + "'");
 }

@@ -6,8 +6,10 @@
 #include <climits>
 #include <cstdint>
 
+#include "link/codes.h"
 #include "link/link_state.h"
 #include "link/records.h"
+#include "link/status_bits.h"
 #include "operations/image_reader.h"
 #include "toolkit/event_loop.h"
 #include "ui/main_window.h"
@@ -18,12 +20,6 @@ namespace {
 constexpr uint32_t kRetransmitIntervalMs = 2000;
 constexpr int32_t kSendingsPerRecord = 10;  // the first sending and nine retransmissions
 constexpr uint32_t kPacingPauseMs = 30;     // lets the target finish programming the block
-
-constexpr int32_t kNotInLoaderModeBit = 0x1000;
-constexpr int32_t kProgrammingErrorMask = 0x0A42;
-
-constexpr int32_t kNoAnswerMarker = 98;  // read by the guided flow
-constexpr int32_t kRunEndedMarker = 99;
 
 struct ErrorBitLine {
   int32_t bit;
@@ -110,14 +106,14 @@ void TForm1::HandleBlockAck(const std::string& record) {
   Timer1.SetEnabled(false);
   const int32_t status = TargetStatus();
 
-  if (status & kNotInLoaderModeBit) {
+  if (status & kStatusNotInLoaderMode) {
     AppendLogLine(Memo1, "ERROR - System not in Loader Mode");
     AppendLogLine(Memo1, "  Programming Aborted");
     ShowTargetInfo(record);
     ProgrammingComplete();
     return;
   }
-  if (status & kProgrammingErrorMask) {
+  if (status & kStatusProgrammingErrors) {
     UpdateButtonsForStatus(static_cast<uint16_t>(status));
     AppendLogLine(Memo1, "ERROR - Error during Programming");
     for (const auto& [bit, line] : kProgrammingErrorLines) {

@@ -4,24 +4,17 @@
 // Timer1 with its own handler; the response decoder stops it on an answer.
 #include <cstdint>
 
+#include "link/codes.h"
 #include "link/link_state.h"
 #include "link/records.h"
+#include "link/status_bits.h"
 #include "ui/main_window.h"
 
 namespace quarnel {
 namespace {
 
-constexpr int kCaptureCommand = 3;
-constexpr int kEraseAllCommand = 6;
-constexpr int kEraseProgramCommand = 7;
-constexpr int kEraseDataCommand = 8;
-constexpr int kResetCommand = 9;
-
 constexpr uint32_t kCaptureRepeatMs = 500;
 constexpr uint32_t kEraseTimeoutMs = 20000;
-
-constexpr int32_t kNoAnswerMarker = 98;  // read by the guided flow
-constexpr uint16_t kLoaderModeStatus = 0x4000;
 
 // Whatever Timer1 was waiting for is replaced without a word.
 void ArmOperationTimer(tk::TTimer& timer, tk::TNotifyEvent handler, uint32_t interval_ms) {
@@ -94,7 +87,7 @@ void TForm1::BResetTargetClick(tk::TObject*) {
 }
 
 void TForm1::Button1Click(tk::TObject*) {
-  UpdateButtonsForStatus(kLoaderModeStatus);
+  UpdateButtonsForStatus(kStatusLoaderMode);
   Timer1.SetEnabled(false);
   BStopCapture.SetEnabled(false);
 }

@@ -3,16 +3,11 @@
 #include <algorithm>
 #include <cctype>
 
+#include "toolkit/same_text.h"
+
 namespace tk {
 
 namespace {
-
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 void Erase(std::vector<TComponent*>& list, TComponent* c) {
   list.erase(std::remove(list.begin(), list.end(), c), list.end());

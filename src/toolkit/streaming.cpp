@@ -6,17 +6,11 @@
 #include <vector>
 
 #include "toolkit/exceptions.h"
+#include "toolkit/same_text.h"
 
 namespace tk {
 
 namespace {
-
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 std::string Trim(const std::string& s) {
   const auto first = s.find_first_not_of(" \t\r");

@@ -2,6 +2,7 @@
 // and acted on by its response code; the target's status is shown in words.
 #include <limits>
 
+#include "link/codes.h"
 #include "link/link_state.h"
 #include "link/records.h"
 #include "link/response_record.h"
@@ -9,11 +10,6 @@
 #include "ui/main_window.h"
 
 namespace quarnel {
-namespace {
-
-constexpr int32_t kBlockAcknowledged = 4;
-
-}  // namespace
 
 void TForm1::VaCommRxFlag(tk::TObject*) {
   HandleReceivedLine();
@@ -63,7 +59,7 @@ void TForm1::DecodeResponse() {
   const int32_t code = LastResponseCode;
 
   if (ResponseCodeStopsTimer(code)) Timer1.SetEnabled(false);
-  if (code == kBlockAcknowledged) {
+  if (code == kBlockAcknowledgedCode) {
     HandleBlockAck(record);
     return;
   }

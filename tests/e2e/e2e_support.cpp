@@ -41,17 +41,6 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 }  // namespace
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "quarnel-e2e-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
 std::vector<uint8_t> MakeImage(size_t size, uint32_t seed) {
   std::mt19937 random(seed);
   std::vector<uint8_t> bytes(size);

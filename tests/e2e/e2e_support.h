@@ -11,21 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace e2e {
 
-// A private directory, removed with everything in it. Tests point
-// XDG_RUNTIME_DIR at one, so their virtual ports never meet.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using testsupport::TempDir;
 
 std::vector<uint8_t> MakeImage(size_t size, uint32_t seed);
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);

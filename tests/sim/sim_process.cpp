@@ -28,17 +28,6 @@ int MillisLeft(Clock::time_point end) {
 
 }  // namespace
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "quarnel-sim-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
 SimProcess::SimProcess(const std::filesystem::path& runtime_dir,
                        const std::vector<std::string>& args) {
   int out[2];

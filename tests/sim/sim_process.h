@@ -8,20 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace simtest {
 
-// A temporary directory removed with everything in it.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using testsupport::TempDir;
 
 class SimProcess {
  public:

@@ -184,15 +184,11 @@ class Session {
     progress_.Resume();
   }
 
+  // An error report is a message box that also ends a sequence under way.
   void ErrorReport(const std::string& text) {
-    if (!watcher_.started()) {
-      watcher_.Decide(kExitCouldNotStart, "could not start: " + text);
-      return;
-    }
-    progress_.Suspend();
-    Report(text);
-    progress_.Resume();
-    watcher_.Decide(kExitFailed, "an error stopped the sequence: " + text);
+    const bool started = watcher_.started();
+    MessageBox(text);
+    if (started) watcher_.Decide(kExitFailed, "an error stopped the sequence: " + text);
   }
 
   // On the signal watcher's thread.
