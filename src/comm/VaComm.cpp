@@ -16,29 +16,6 @@ namespace {
 
 const char* const kPortOpenMessage = "Can't perform this operation while port is open";
 
-// DeviceName is a format text with PortNum as its only argument. Only %d
-// (and %%) are taken; anything else stays as it is, so a stray % in a name
-// can never read an argument that is not there.
-std::string FormatWithPortNum(const std::string& name, int32_t port_num) {
-  std::string out;
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (name[i] == '%' && i + 1 < name.size()) {
-      if (name[i + 1] == 'd') {
-        out += std::to_string(port_num);
-        ++i;
-        continue;
-      }
-      if (name[i + 1] == '%') {
-        out += '%';
-        ++i;
-        continue;
-      }
-    }
-    out += name[i];
-  }
-  return out;
-}
-
 // A text placed into a message format must not add placeholders of its own.
 std::string EscapePercent(const std::string& text) {
   std::string out;
@@ -113,10 +90,16 @@ void TVaCustomComm::OpenDevice() {
     const int code = platform::LastError();
     const std::string title = EscapePercent(DeviceTitle());
     if (code == ENOENT) RaiseCommError("Specified device not found (" + title + ").", code);
+    // The device refused because it is no serial line (the operator's own
+    // terminal, the console, a file): the system's text for that says little.
+    if (code == ENOTTY) {
+      RaiseCommError("Can't open specified device " + title + ": it is not a serial port.", code);
+    }
     RaiseCommError("Can't open specified device " + title + " (Error %d, %s)", code);
   }
   device_ = std::move(device);
   lifetime_ = std::make_shared<CommLifetime>();
+  device_gone_reported_ = false;
 }
 
 void TVaCustomComm::Close() {
@@ -225,7 +208,12 @@ void TVaCustomComm::RaiseCommError(const std::string& fmt) {
 }
 
 void TVaCustomComm::RaiseCommError(const std::string& fmt, int code) {
-  throw EVaCommError(FormatCommError(fmt, code, CleanSystemText(platform::SystemErrorText(code))));
+  throw EVaCommError(FillFormat(fmt, code, CleanSystemText(platform::SystemErrorText(code))), code);
+}
+
+void TVaCustomComm::RaiseDeviceGone(int code) {
+  throw EVaCommError("Device " + DeviceTitle() + " is gone: the adapter may have been unplugged.",
+                     code);
 }
 
 void TVaCustomComm::CheckResult(bool ok, const std::string& fmt) {
@@ -235,20 +223,21 @@ void TVaCustomComm::CheckResult(bool ok, const std::string& fmt) {
 // ---- names ----
 
 std::string TVaCustomComm::DeviceTitle() const {
-  return FormatWithPortNum(device_name_, port_num_);
+  // DeviceName is a format text with PortNum as its only argument.
+  return FillFormat(device_name_, port_num_);
 }
 
 std::string TVaCustomComm::DevicePath() const {
-  std::string name = DeviceTitle();
-  // The Windows device-namespace prefix means nothing here.
-  if (name.rfind("\\\\.\\", 0) == 0) name.erase(0, 4);
-  return platform::ResolveDeviceName(name);
+  return platform::ResolveDeviceName(DeviceTitle());
 }
 
 // ---- writing and reading ----
 
 int32_t TVaCustomComm::WriteBuf(const void* buf, int32_t count) {
   if (!Active() || count <= 0 || buf == nullptr) return 0;
+  // Nothing can reach a device that has vanished: say so at once instead of
+  // letting writes pile up until the buffer is full.
+  if (int gone_error = 0; device_->Gone(&gone_error)) RaiseDeviceGone(gone_error);
   if (!direct_write_) {
     if (!write_thread_ || !write_thread_->Enqueue(buf, count)) {
       RaiseCommError("Output buffer is full. Please check comm status.", 0);
@@ -261,7 +250,11 @@ int32_t TVaCustomComm::WriteBuf(const void* buf, int32_t count) {
   // written, or the time-out passed (the count tells how much went out).
   const int written = device_->Write(buf, count, io_event_.Handle(),
                                      static_cast<uint32_t>(buffers_->ReadTimeout()));
-  if (written < 0) RaiseCommError("Write error (%d), %s");
+  if (written < 0) {
+    const int code = platform::LastError();
+    if (int gone_error = 0; device_->Gone(&gone_error)) RaiseDeviceGone(gone_error);
+    RaiseCommError("Write error (%d), %s", code);
+  }
   return written;
 }
 
@@ -304,6 +297,10 @@ int32_t TVaCustomComm::InQueCount() {
   GetStatus(status);
   return static_cast<int32_t>(
       std::min<uint32_t>(status.ComStat.cbInQue, std::numeric_limits<int32_t>::max()));
+}
+
+bool TVaCustomComm::DeviceGone() const {
+  return device_ && device_->Gone();
 }
 
 bool TVaCustomComm::CheckErrors() {
@@ -358,6 +355,11 @@ void TVaCustomComm::HandleEvents(uint32_t evt_mask) {
   fire(platform::kEvRx80Full, OnRx80Full);
   fire(platform::kEvEvent1, OnEvent1);
   fire(platform::kEvEvent2, OnEvent2);
+  // Last: the notifications for bytes that came before the end go first.
+  if (set(platform::kEvDeviceGone) && !device_gone_reported_) {
+    device_gone_reported_ = true;
+    if (OnDeviceGone) OnDeviceGone(this);
+  }
 }
 
 // ---- clients ----

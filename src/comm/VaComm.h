@@ -35,6 +35,12 @@ struct CommLifetime {
   bool open = true;
 };
 
+// After a transient device failure a port thread reports it and waits this
+// long before it tries again; after a lasting one (the device is gone, or
+// shut down at Close) it waits for its stop request. One rule for both
+// threads, so neither spins and neither goes silent for good.
+constexpr uint32_t kTransientFailurePauseMs = 100;
+
 // A display component that shows the port's state; refreshed before each
 // event delivery.
 class TVaDisplay : public tk::TComponent {
@@ -109,10 +115,12 @@ class TVaCustomComm : public TVaComponent {
   int32_t InQueCount();
   // True when the device reports error flags; fires OnError with them.
   bool CheckErrors();
+  // True once the open port's device has vanished (see OnDeviceGone), also
+  // before that notification has run.
+  bool DeviceGone() const;
 
   void AttachClient(TVaCommClient& client);
   void DetachClient(TVaCommClient& client);
-  size_t ClientCount() const { return clients_.size(); }
 
   // ---- what the threads use ----
   // The open device; null when closed.
@@ -182,6 +190,16 @@ class TVaCustomComm : public TVaComponent {
   TVaCommRxCharEvent OnRxChar;
   TVaCommRxBufEvent OnRxBuf;
   tk::TNotifyEvent OnRxFlag, OnTxEmpty, OnPErr, OnRx80Full, OnEvent1, OnEvent2;
+  // The open port's device has vanished: the line hung up, or the adapter was
+  // unplugged (the device's kEvDeviceGone). Fired once per open period, on
+  // the main thread through the threads' hand-off (as the last step of
+  // HandleEvents, after the notifications for bytes that came before),
+  // whichever thread saw it first and whatever MonitorEvents holds. The port
+  // stays open until Close; from then on every write raises EVaCommError
+  // "Device <DeviceTitle> is gone: the adapter may have been unplugged." at
+  // once, with the system error number (EIO, ENXIO or ENODEV) as its
+  // ErrorCode.
+  tk::TNotifyEvent OnDeviceGone;
 
   void Loaded() override;
 
@@ -205,6 +223,7 @@ class TVaCustomComm : public TVaComponent {
   // and its text (%s).
   [[noreturn]] void RaiseCommError(const std::string& fmt);
   [[noreturn]] void RaiseCommError(const std::string& fmt, int code);
+  [[noreturn]] void RaiseDeviceGone(int code);
   void CheckResult(bool ok, const std::string& fmt);
   void LockRead() { read_lock_.Enter(); }
   void UnlockRead() { read_lock_.Leave(); }
@@ -242,6 +261,7 @@ class TVaCustomComm : public TVaComponent {
   bool update_dcb_ = true;
   TVaDisplay* display_ = nullptr;
   bool destroying_ = false;
+  bool device_gone_reported_ = false;  // OnDeviceGone fired in this open period
   // False once destruction has begun: a handler may destroy the port while
   // a notification sequence is still running.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

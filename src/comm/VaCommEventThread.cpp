@@ -40,29 +40,36 @@ void TVaCommEventThread::Execute() {
   // object until then.
   while (!Terminated()) {
     uint32_t occurred = 0;
-    if (!device_ || !device_->WaitCommEvent(&occurred, *Wakeup)) {
-      // The device is gone or failing for good (unplugged adapter, closed
-      // pseudo-terminal): retrying would only spin. Sleep until Stop.
-      Wakeup->Wait(platform::kInfinite);
+    if (!device_->WaitCommEvent(&occurred, *Wakeup)) {
+      if (device_->FailedForGood()) {
+        // The device is gone (the wait has reported that once) or shut
+        // down: retrying would only spin. Sleep until Stop.
+        Wakeup->Wait(platform::kInfinite);
+      } else {
+        // A transient failure, noted by the device as kCeIoe: report it as
+        // an error event and try again after a pause.
+        Deliver(platform::kEvErr);
+        Wakeup->Wait(kTransientFailurePauseMs);
+      }
       continue;
     }
     if (Terminated()) return;  // a stop request wins over events seen with it
-    if (occurred == 0) {
-      // Woken without events and without a stop request: nothing to deliver.
-      // A Stop racing with this Reset is still seen at the top of the loop.
-      Wakeup->Reset();
-      continue;
-    }
-    Occurred = occurred;
-    try {
-      Synchronize([this] { DispatchEvents(); });
-    } catch (...) {
-      // DispatchEvents reports its own exceptions, so this is the hand-off
-      // itself failing (the main loop has ended). Nothing can be delivered
-      // any more; the body must not end before Stop, so wait for it.
-      Wakeup->Wait(platform::kInfinite);
-    }
+    if (occurred != 0) Deliver(occurred);
+    // Woken without events and without a stop request: nothing to deliver.
+    // A Stop racing with this Reset is still seen at the top of the loop.
     Wakeup->Reset();
+  }
+}
+
+void TVaCommEventThread::Deliver(uint32_t events) {
+  Occurred = events;
+  try {
+    Synchronize([this] { DispatchEvents(); });
+  } catch (...) {
+    // DispatchEvents reports its own exceptions, so this is the hand-off
+    // itself failing (the main loop has ended). Nothing can be delivered
+    // any more; the body must not end before Stop, so wait for it.
+    Wakeup->Wait(platform::kInfinite);
   }
 }
 

@@ -39,6 +39,8 @@ class TVaCommEventThread : public tk::TThread, public tk::TObject {
   void Execute() override;
 
  private:
+  // Hands `events` to the main thread and blocks until they are delivered.
+  void Deliver(uint32_t events);
   // Main thread only, while the thread is blocked in the hand-off.
   void DispatchEvents();
 

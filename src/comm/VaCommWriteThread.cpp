@@ -15,15 +15,6 @@
 #include "toolkit/exceptions.h"
 
 namespace comm {
-namespace {
-
-// After a write error that is not lasting, the next attempt waits this long
-// (or for a stop request), so a device that keeps refusing cannot make the
-// writer and the main thread spin on error reports.
-constexpr uint32_t kRetryPauseMs = 50;
-
-}  // namespace
-
 // ---- TVaCommBuffer ----
 
 TVaCommBuffer::TVaCommBuffer(int32_t capacity)
@@ -138,23 +129,25 @@ bool TVaCommWriteThread::SendQueued() {
   }
   // Bytes that Enqueue appends meanwhile lie behind the block and are not
   // touched; only this thread removes bytes, so the block stays in place.
-  const int written =
-      device_ ? device_->Write(block, count, &StopRequest, platform::kInfinite) : -1;
+  const int written = device_->Write(block, count, &StopRequest, platform::kInfinite);
   // Stop wins over a completed or failed write: the rest is never sent.
   if (StopRequest.IsSignaled() || Terminated()) return false;
   if (written > 0) {
     CompleteWrite(written);
     return true;
   }
-  if (!device_ || device_->HungUp()) {
-    // The device is gone for good (unplugged, hung up): retrying would spin
-    // and reporting cannot help. Sleep until the port stops this thread.
+  if (device_->FailedForGood()) {
+    // The device is gone (or shut down): retrying would only spin. Tell the
+    // port, which says so once whichever thread saw it first, then sleep
+    // until the port stops this thread.
+    if (device_->Gone()) HandOff(platform::kEvDeviceGone);
     StopRequest.Wait(platform::kInfinite);
     return false;
   }
-  // The block stays queued and is sent again on the next pass.
+  // A transient failure, noted by the device as kCeIoe: report it and send
+  // the block, which stays queued, again after a pause.
   NotifyWriteError();
-  return StopRequest.Wait(kRetryPauseMs) != platform::WaitResult::Signaled;
+  return StopRequest.Wait(kTransientFailurePauseMs) != platform::WaitResult::Signaled;
 }
 
 void TVaCommWriteThread::CompleteWrite(int32_t written) {

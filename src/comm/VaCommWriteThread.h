@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/comm_records.h"
 #include "platform/manual_reset_event.h"
 #include "toolkit/object.h"
 #include "toolkit/thread.h"
@@ -67,7 +68,6 @@ class TVaCommWriteThread : public tk::TThread, public tk::TObject {
   // Asks the thread to stop; returns at once. Queued bytes are never sent.
   void Stop();
 
-  int32_t QueuedCount() const { return Buffer.Count(); }
   int32_t Capacity() const { return Buffer.Capacity(); }
   // Starts the thread; noted so that a writer that was never started counts
   // as ended.
@@ -88,11 +88,8 @@ class TVaCommWriteThread : public tk::TThread, public tk::TObject {
   // application's error report there and the writer carries on.
   void HandOff(uint32_t events);
   // Main thread.
-  void NotifyTxEmpty() { HandOff(kTxEmpty); }
-  void NotifyWriteError() { HandOff(kWriteError); }
-
-  static constexpr uint32_t kTxEmpty = 0x0004;
-  static constexpr uint32_t kWriteError = 0x0080;
+  void NotifyTxEmpty() { HandOff(platform::kEvTxEmpty); }
+  void NotifyWriteError() { HandOff(platform::kEvErr); }
 
   TVaCustomComm& Comm;
   // There is no pending write to complete: the device's Write returns when

@@ -40,20 +40,21 @@ TVaWaitEvent::TVaWaitEvent() {
   handle_ = std::make_unique<platform::ManualResetEvent>(false);
 }
 
-std::string FormatCommError(const std::string& fmt, int code, const std::string& text) {
+std::string FillFormat(std::string_view fmt, int64_t number, std::optional<std::string_view> text) {
   std::string out;
   for (size_t i = 0; i < fmt.size(); ++i) {
-    if (fmt[i] == '%' && i + 1 < fmt.size()) {
-      const char conversion = fmt[i + 1];
-      if (conversion == 'd' || conversion == 's' || conversion == '%') {
-        out += conversion == 'd'   ? std::to_string(code)
-               : conversion == 's' ? text
-                                   : std::string("%");
-        ++i;
-        continue;
-      }
+    const char conversion = fmt[i] == '%' && i + 1 < fmt.size() ? fmt[i + 1] : '\0';
+    if (conversion == 'd') {
+      out += std::to_string(number);
+    } else if (conversion == 's' && text) {
+      out += *text;
+    } else if (conversion == '%') {
+      out += '%';
+    } else {
+      out += fmt[i];
+      continue;
     }
-    out += fmt[i];
+    ++i;
   }
   return out;
 }

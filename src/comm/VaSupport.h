@@ -4,7 +4,9 @@
 // them knows about serial ports.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/manual_reset_event.h"
 #include "platform/recursive_lock.h"
@@ -75,17 +77,29 @@ class TVaLockGuard {
   TVaCriticalSection& section_;
 };
 
-// The one exception the serial component raises.
+// The one exception the serial component raises. It keeps the system error
+// number behind its message, so a caller can act on the cause without
+// reading the text.
 class EVaCommError : public tk::Exception {
  public:
-  using tk::Exception::Exception;
+  explicit EVaCommError(const std::string& message, int error_code = 0)
+      : tk::Exception(message), error_code_(error_code) {}
   std::string ClassName() const override { return "EVaCommError"; }
+  // The system error number (errno on POSIX); 0 for a failure that has none,
+  // such as a full output buffer or a port that is open.
+  int ErrorCode() const { return error_code_; }
+
+ private:
+  int error_code_;
 };
 
-// Fills a message format: %d takes `code`, %s takes `text`, %% is a percent
-// sign; anything else stays as it is. A format without placeholders comes
-// back unchanged.
-std::string FormatCommError(const std::string& fmt, int code, const std::string& text);
+// Fills a format of the component, a message or a device name: %d takes
+// `number`, %s takes `text` (and stays as it is without one), %% is a
+// percent sign; anything else stays as it is, so a stray % can never read an
+// argument that is not there. A format without placeholders comes back
+// unchanged.
+std::string FillFormat(std::string_view fmt, int64_t number,
+                       std::optional<std::string_view> text = std::nullopt);
 // A system error text as it goes into a message: at most 256 characters,
 // trailing blanks, control characters and full stops removed.
 std::string CleanSystemText(const std::string& text);

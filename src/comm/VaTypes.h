@@ -78,10 +78,6 @@ class TVaSet {
     bits_ = static_cast<Bits>(bits_ | (1u << static_cast<int>(m)));
     return *this;
   }
-  constexpr TVaSet& Exclude(E m) {
-    bits_ = static_cast<Bits>(bits_ & ~(1u << static_cast<int>(m)));
-    return *this;
-  }
   friend constexpr bool operator==(TVaSet a, TVaSet b) { return a.bits_ == b.bits_; }
 
  private:

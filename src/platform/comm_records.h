@@ -85,6 +85,10 @@ constexpr uint32_t kEvPErr = 0x0200;
 constexpr uint32_t kEvRx80Full = 0x0400;
 constexpr uint32_t kEvEvent1 = 0x0800;
 constexpr uint32_t kEvEvent2 = 0x1000;
+// Not one of the driver's events: the device has vanished (the line hung up,
+// the adapter was unplugged). WaitCommEvent reports it once, whatever the
+// mask, after which the device only fails.
+constexpr uint32_t kEvDeviceGone = 0x10000;
 
 // Line error flags of ClearError.
 constexpr uint32_t kCeRxOver = 0x0001;
@@ -92,6 +96,7 @@ constexpr uint32_t kCeOverrun = 0x0002;
 constexpr uint32_t kCeRxParity = 0x0004;
 constexpr uint32_t kCeFrame = 0x0008;
 constexpr uint32_t kCeBreak = 0x0010;
+constexpr uint32_t kCeIoe = 0x0400;  // a read, write or wait failed, not for good
 constexpr uint32_t kCeTxFull = 0x0100;
 
 }  // namespace platform

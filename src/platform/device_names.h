@@ -4,8 +4,12 @@
 
 namespace platform {
 
-// A path (contains '/') as it stands; "COMn" (any case, n >= 1) as
-// /dev/ttyS(n-1); any other bare name under /dev.
+// The device path that `name` opens. The Windows device-namespace prefix
+// "\\.\" is dropped; then a path (contains '/') stands as it is, "COMn" (any
+// case, n >= 1) is /dev/ttyS(n-1), and any other bare name lies under /dev.
+// A stale entry of the virtual-port directory (its simulator has gone) is
+// removed on the way, so it opens as a missing device instead of reaching
+// whatever pseudo-terminal has its number now.
 std::string ResolveDeviceName(const std::string& name);
 
 }  // namespace platform

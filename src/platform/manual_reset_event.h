@@ -1,8 +1,9 @@
 #pragma once
 // A manual-reset event: once signalled it stays signalled, releasing every
-// waiter, until someone resets it. It is backed by an eventfd so a thread can
-// wait for a port and for its wake-up in one poll().
+// waiter, until someone resets it. The platform's serial device can wait for
+// its port and for such an event at once.
 #include <cstdint>
+#include <memory>
 #include <span>
 
 namespace platform {
@@ -23,24 +24,21 @@ class ManualResetEvent {
   bool IsSignaled() const;
 
   // Waits until signalled or `timeout_ms` passes (kInfinite: no limit).
-  // Error when the event could not be created (errno is set to the cause);
-  // Abandoned never occurs (it belongs to mutexes on other systems).
+  // Error when the event could not be created (the last error is set to the
+  // cause); Abandoned never occurs (it belongs to mutexes).
   WaitResult Wait(uint32_t timeout_ms);
 
-  // Polls readable exactly while the event is signalled; -1 when creation
-  // failed.
-  int PollFd() const { return fd_; }
-
-  // errno of a failed creation, 0 otherwise.
-  int CreationError() const { return creation_error_; }
+  // The system error of a failed creation, 0 otherwise.
+  int CreationError() const;
 
  private:
-  int fd_ = -1;
-  int creation_error_ = 0;
+  friend struct ManualResetEventAccess;  // the platform's own files
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 // Waits until one of `events` is signalled and returns its index (the lowest
-// when several are); -1 on timeout or error (errno set on error).
+// when several are); -1 on timeout or error (the last error set on error).
 int WaitForAny(std::span<ManualResetEvent* const> events, uint32_t timeout_ms);
 
 }  // namespace platform

@@ -13,7 +13,6 @@ class RecursiveLock {
 
   void Enter() { mutex_.lock(); }
   void Leave() { mutex_.unlock(); }
-  bool TryEnter() { return mutex_.try_lock(); }
 
  private:
   std::recursive_mutex mutex_;

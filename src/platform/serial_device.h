@@ -1,22 +1,21 @@
 #pragma once
-// A serial device over a Linux terminal, behaving like the driver the comm
-// component was written for: exclusive use, its own receive queue (so queue
-// counts and the event character work as expected), comm events, and waits
-// that a wake-up event can always end.
+// A serial device, behaving like the driver the comm component was written
+// for: exclusive use, its own receive queue (so queue counts and the event
+// character work as expected), comm events, and waits that a wake-up event
+// can always end.
 //
 // Thread safety: WaitCommEvent (event thread), Write (writer thread) and
 // Read/ClearError/SetState... (main thread) may run at the same time. The
 // object must outlive every call in progress: stop the waiting threads (wake
-// them with their wake-up event) before destroying it.
+// them with their wake-up event) or Shutdown before destroying it.
 //
-// Line state changes (CTS, DSR, ring, carrier) and line errors are taken
-// from the driver's counters whenever the device is looked at; a wait is not
-// woken by a line change alone, since poll() cannot see one.
-#include <condition_variable>
+// Failures: every call that fails returns false (or -1) with the last error
+// (platform::LastError) set. A failure is lasting once FailedForGood() is
+// true: the device has vanished (Gone) or was shut down; retrying cannot help
+// then. Any other failure is transient and is also noted as kCeIoe for
+// ClearError.
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "platform/comm_records.h"
@@ -24,128 +23,71 @@
 
 namespace platform {
 
-// Counters of line events kept by the driver (where it keeps them).
-struct LineCounts {
-  int cts = 0, dsr = 0, rng = 0, dcd = 0;
-  int frame = 0, overrun = 0, parity = 0, brk = 0, buf_overrun = 0;
-};
-
 class SerialDevice {
  public:
-  // Opens `path` for exclusive use. nullptr with errno on failure: ENOENT
-  // when missing, EBUSY when this or another process holds the port.
+  // Opens `path` for exclusive use, in raw mode, with its input flushed:
+  // bytes that were waiting before are never delivered. Only serial devices
+  // and pseudo-terminal slaves are taken. nullptr with the last error set on
+  // failure: ENOENT when missing, EBUSY when this or another process holds
+  // the port, ENOTTY for anything that is not a serial line (a file, the
+  // controlling terminal /dev/tty, the console, a virtual console, a
+  // pseudo-terminal master).
   static std::unique_ptr<SerialDevice> Open(const std::string& path);
 
+  // Puts back the terminal settings the device had before Open.
   ~SerialDevice();
   SerialDevice(const SerialDevice&) = delete;
   SerialDevice& operator=(const SerialDevice&) = delete;
 
-  // Each returns false with errno on failure.
   bool SetState(const Dcb& dcb);
-  bool GetState(Dcb* dcb) const;
-  // read_size: capacity of the receive queue; write_size is advisory (the
-  // kernel owns the transmit buffer).
+  // read_size: capacity of the receive queue (0 is refused); write_size is
+  // advisory (the system owns the transmit buffer).
   bool SetupQueues(uint32_t read_size, uint32_t write_size);
-  // Stored for the caller; reads never block here.
+  // Taken for the caller: reads never block here whatever the record says.
   bool SetTimeouts(const CommTimeouts& timeouts);
-  bool GetTimeouts(CommTimeouts* timeouts) const;
   bool SetMask(uint32_t ev_mask);
-  uint32_t Mask() const;
 
-  // Pulls pending input into the queue, then reports and clears the
-  // accumulated kCe* flags and the queue counts. Either pointer may be null.
-  // False with errno EIO once the device has hung up.
+  // Takes in what has arrived, then reports and clears the accumulated kCe*
+  // flags and the queue counts. Either pointer may be null. Fails once the
+  // device is gone and every byte received before has been read.
   bool ClearError(uint32_t* errors, ComStat* stat);
 
-  // Takes up to `count` bytes (0 is fine); -1 with errno on error. Never
-  // blocks.
+  // Takes up to `count` bytes (0 is fine); -1 on error. Never blocks.
   int Read(void* buf, int count);
 
   // Writes all of `buf` unless `cancel` (may be null) is signalled, the
   // time-out passes (kInfinite: none) or an error occurs. Returns the bytes
-  // written (partial on cancel/time-out, errno ECANCELED/ETIMEDOUT), -1 with
-  // errno on an error with nothing written.
+  // written (partial on cancel/time-out, last error ECANCELED/ETIMEDOUT), -1
+  // on an error with nothing written.
   int Write(const void* buf, int count, ManualResetEvent* cancel, uint32_t timeout_ms);
 
   // Blocks until a monitored event occurs (true, *occurred = event bits) or
   // `wakeup` is signalled (true, *occurred = 0; the caller resets it). Events
-  // already pending are reported at once, before a signalled wakeup. False
-  // with errno EIO at once once the device has hung up or failed lastingly;
-  // the caller should then wait for its wakeup instead of calling again.
-  // One waiting thread at a time.
+  // already pending are reported at once, before a signalled wakeup. When the
+  // device vanishes, kEvDeviceGone is reported once (with any events still
+  // pending); after that, and after Shutdown, it fails at once. A transient
+  // failure also returns false: the caller should pause before it waits
+  // again. One waiting thread at a time.
   bool WaitCommEvent(uint32_t* occurred, ManualResetEvent& wakeup);
 
-  // Discards the receive queue and the kernel's buffers.
-  bool Purge(bool rx, bool tx);
-
-  bool HungUp() const;
-  int Fd() const { return fd_; }
+  // True once a failure is lasting: the device vanished or was shut down.
+  bool FailedForGood() const;
+  // True once the device has vanished (hung up, unplugged); *error, when
+  // given, receives the system error that says so.
+  bool Gone(int* error = nullptr) const;
 
   // Ends this device's use for good, for a port that is closed while other
   // threads may still hold the object: wakes a WaitCommEvent and a Write in
-  // progress (they fail with EBADF), waits until they have left, then closes
-  // the descriptor, so the port can be opened again at once. Every later
-  // call fails at once (EBADF; Read and ClearError still hand out what was
-  // queued). Idempotent.
+  // progress (they fail with EBADF), waits until they have left, then puts
+  // back the old settings and releases the device, so the port can be opened
+  // again at once. Every later call fails at once (EBADF; Read and
+  // ClearError still hand out what was queued). Idempotent.
   void Shutdown();
 
  private:
-  explicit SerialDevice(int fd);
-
-  // Each runs with mutex_ held.
-  // Moves pending input from the descriptor into the queue, noting events
-  // and line errors; false once the device has failed lastingly.
-  bool FillQueueLocked();
-  void CollectLineCountsLocked();
-  void NoteEventsLocked(uint32_t events);
-  void MarkLastingErrorLocked(int err);
-
-  // Counts a Write or WaitCommEvent while it uses the descriptor outside
-  // mutex_; Shutdown waits for these to leave before it closes it. Refused
-  // (entered() false) once the device is shut down.
-  class UnlockedUse {
-   public:
-    explicit UnlockedUse(SerialDevice& device) : device_(device) {
-      std::lock_guard lock(device_.mutex_);
-      if (device_.shut_down_) return;
-      ++device_.unlocked_uses_;
-      entered_ = true;
-    }
-    ~UnlockedUse() {
-      if (!entered_) return;
-      std::lock_guard lock(device_.mutex_);
-      if (--device_.unlocked_uses_ == 0) device_.unlocked_uses_done_.notify_all();
-    }
-    UnlockedUse(const UnlockedUse&) = delete;
-    UnlockedUse& operator=(const UnlockedUse&) = delete;
-    bool entered() const { return entered_; }
-
-   private:
-    SerialDevice& device_;
-    bool entered_ = false;
-  };
-
-  int fd_;  // -1 after Shutdown
-  mutable std::mutex mutex_;
-  std::deque<uint8_t> queue_;
-  size_t queue_capacity_ = 4096;
-  Dcb dcb_{};
-  CommTimeouts timeouts_{};
-  uint32_t mask_ = 0;
-  uint32_t pending_events_ = 0;  // monitored kEv* bits not yet reported
-  uint32_t errors_ = 0;          // kCe* bits not yet cleared
-  int lasting_error_ = 0;        // errno of a hang-up or lasting failure
-  bool above_80_percent_ = false;
-  bool tx_pending_ = false;  // written since the last transmit-empty report
-  bool have_line_counts_ = false;
-  LineCounts line_counts_{};
-  // Wakes a WaitCommEvent in poll() when another thread changed what it
-  // waits for (events noted, room made in a full queue, mask changed).
-  ManualResetEvent state_changed_;
-  bool shut_down_ = false;
-  int unlocked_uses_ = 0;
-  std::condition_variable unlocked_uses_done_;
-  ManualResetEvent shutdown_event_;  // wakes a Write waiting for room
+  struct Impl;
+  explicit SerialDevice(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace platform

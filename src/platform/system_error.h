@@ -5,7 +5,6 @@
 namespace platform {
 
 int LastError();
-void SetLastError(int code);
 std::string SystemErrorText(int code);
 
 }  // namespace platform

@@ -1,7 +1,6 @@
 #include "platform/tick.h"
 
-#include <time.h>
-
+#include <chrono>
 #include <mutex>
 
 namespace platform {
@@ -11,9 +10,9 @@ std::mutex source_mutex;
 std::function<uint32_t()> source;  // empty: the real clock
 
 uint32_t RealTick() {
-  timespec now{};
-  ::clock_gettime(CLOCK_MONOTONIC, &now);
-  const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + now.tv_nsec / 1000000;
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now().time_since_epoch())
+                      .count();
   return static_cast<uint32_t>(ms);  // wraps like the 32-bit tick it stands for
 }
 

@@ -86,9 +86,9 @@ void TForm1::OpenConnection() {
     LSCProgramTimer.SetEnabled(false);
     // The general error report shows the message: add what the operator can
     // do about a refused or busy port.
-    const std::string hint = OpenFailureHint(error.what());
+    const std::string hint = OpenFailureHint(error.ErrorCode());
     if (hint.empty()) throw;
-    throw comm::EVaCommError(std::string(error.what()) + "\n" + hint);
+    throw comm::EVaCommError(std::string(error.what()) + "\n" + hint, error.ErrorCode());
   }
   AppendLogLine(Memo1, "Port " + CCommPort.Text() + " open");
   connect.SetCaption(kDisconnectCaption);

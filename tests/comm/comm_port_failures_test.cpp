@@ -16,7 +16,7 @@ namespace comm::test {
 namespace {
 
 std::string Expected(const std::string& fmt, int code) {
-  return FormatCommError(fmt, code, CleanSystemText(platform::SystemErrorText(code)));
+  return FillFormat(fmt, code, CleanSystemText(platform::SystemErrorText(code)));
 }
 
 // Another process holding a device as this program does (an exclusive
@@ -58,8 +58,10 @@ class OtherProcessHolding {
 
 TEST_F(CommPortTest, MissingDeviceIsNamedInTheNotFoundMessage) {
   port_.SetDeviceName("/dev/quarnel-no-such-port");
-  EXPECT_EQ(CommErrorOf([&] { port_.Open(); }),
+  int code = 0;
+  EXPECT_EQ(CommErrorOf([&] { port_.Open(); }, &code),
             "Specified device not found (/dev/quarnel-no-such-port).");
+  EXPECT_EQ(code, ENOENT) << "the exception keeps the system error number";
   EXPECT_FALSE(port_.Active());
   EXPECT_EQ(opened_, 0);
   EXPECT_EQ(closed_, 0);
@@ -78,8 +80,10 @@ TEST_F(CommPortTest, MissingDeviceIsNamedInTheNotFoundMessage) {
 TEST_F(CommPortTest, PortHeldByAnotherProcessCannotBeOpenedAndIsNeverWritten) {
   OtherProcessHolding other(pty_.SlavePath());
   ASSERT_TRUE(other.holding());
-  EXPECT_EQ(CommErrorOf([&] { port_.Open(); }),
+  int code = 0;
+  EXPECT_EQ(CommErrorOf([&] { port_.Open(); }, &code),
             Expected("Can't open specified device " + pty_.SlavePath() + " (Error %d, %s)", EBUSY));
+  EXPECT_EQ(code, EBUSY);
   EXPECT_FALSE(port_.Active());
   EXPECT_FALSE(port_.WriteText("must not arrive"));
   port_.SetDirectWrite(true);
@@ -98,12 +102,17 @@ TEST_F(CommPortTest, PortHeldByAnotherObjectCannotBeOpened) {
   EXPECT_EQ(Received(1), "y");
 }
 
-TEST_F(CommPortTest, SomethingThatIsNoSerialDeviceCannotBeOpened) {
+TEST_F(CommPortTest, SomethingThatIsNoSerialPortIsRefusedPlainly) {
   const std::string path = ::testing::TempDir() + "quarnel-not-a-port";
   std::ofstream(path) << "plain file";
-  port_.SetDeviceName(path);
-  EXPECT_EQ(CommErrorOf([&] { port_.Open(); }),
-            Expected("Can't open specified device " + path + " (Error %d, %s)", ENOTTY));
+  for (const std::string& name : {path, std::string("/dev/ptmx")}) {
+    port_.SetDeviceName(name);
+    int code = 0;
+    EXPECT_EQ(CommErrorOf([&] { port_.Open(); }, &code),
+              "Can't open specified device " + name + ": it is not a serial port.");
+    EXPECT_EQ(code, ENOTTY);
+    EXPECT_FALSE(port_.Active());
+  }
   std::filesystem::remove(path);
 }
 
@@ -158,7 +167,10 @@ TEST_F(CommPortTest, HungUpDeviceReportsReadStatusAndWriteErrors) {
             Expected("Error retrieving statistics (%d), %s", EIO));
   char buf[4];
   EXPECT_EQ(CommErrorOf([&] { port_.ReadBuf(buf, 4); }), Expected("Read error (%d), %s", EIO));
-  EXPECT_EQ(CommErrorOf([&] { port_.WriteText("x"); }), Expected("Write error (%d), %s", EIO));
+  int code = 0;
+  EXPECT_EQ(CommErrorOf([&] { port_.WriteText("x"); }, &code),
+            "Device " + pty_.SlavePath() + " is gone: the adapter may have been unplugged.");
+  EXPECT_EQ(code, EIO);
   // Closing a port whose device is gone works, and fires OnClose.
   EXPECT_NO_THROW(port_.Close());
   EXPECT_EQ(closed_, 1);

@@ -7,24 +7,25 @@
 #include "comm/VaDcb.h"
 #include "comm_port_test_support.h"
 #include "platform/serial_device.h"
-#include "platform/termios_mapping.h"
-#include "platform/termios_speed.h"
+#include "platform/termios_speed_posix.h"
 
 namespace comm::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-uint32_t DeviceSpeed(TVaCustomComm& port) {
-  uint32_t speed = 0;
-  EXPECT_TRUE(platform::ReadBackSpeed(port.Device()->Fd(), &speed));
-  return speed;
+// The line's settings as another program sees them, through the other end
+// of the pseudo-terminal.
+termios LineTermios(const platform::PseudoTerminal& pty) {
+  termios tio{};
+  EXPECT_EQ(::tcgetattr(pty.MasterFd(), &tio), 0);
+  return tio;
 }
 
-termios DeviceTermios(TVaCustomComm& port) {
-  termios tio{};
-  EXPECT_TRUE(platform::ReadBackTermios(port.Device()->Fd(), &tio));
-  return tio;
+uint32_t LineSpeed(const platform::PseudoTerminal& pty) {
+  uint32_t speed = 0;
+  EXPECT_TRUE(platform::ReadBackSpeed(pty.MasterFd(), &speed));
+  return speed;
 }
 
 TEST_F(CommPortTest, OpenConfiguresTheDeviceAndFiresOnOpen) {
@@ -36,20 +37,15 @@ TEST_F(CommPortTest, OpenConfiguresTheDeviceAndFiresOnOpen) {
   port_.Open();
   ASSERT_TRUE(port_.Active());
   EXPECT_EQ(opened_, 1);
-  EXPECT_EQ(DeviceSpeed(port_), 57600u);
-  const termios tio = DeviceTermios(port_);
+  EXPECT_EQ(LineSpeed(pty_), 57600u);
+  const termios tio = LineTermios(pty_);
   EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
   EXPECT_TRUE(tio.c_cflag & CSTOPB);
   EXPECT_TRUE(tio.c_cflag & CRTSCTS);
+  EXPECT_EQ(tio.c_cc[VSTART], 17);
+  EXPECT_EQ(tio.c_cc[VSTOP], 19);
   // [ceError, ceRxChar, ceTxEmpty] without the writer's transmit-empty bit.
   EXPECT_EQ(port_.EventMask(), 0x0081u);
-  EXPECT_EQ(port_.Device()->Mask(), 0x0081u);
-  platform::Dcb dcb;
-  ASSERT_TRUE(port_.Device()->GetState(&dcb));
-  EXPECT_EQ(dcb.XonChar, 17);
-  EXPECT_EQ(dcb.EvtChar, '\n');
-  EXPECT_EQ(dcb.StopBits, platform::kStopBitsTwo);
-  EXPECT_EQ(dcb.Flags, platform::kFBinary | platform::kFOutxCtsFlow);
 }
 
 TEST_F(CommPortTest, QueuedWriteReachesTheTargetAndReportsTheDrainedBuffer) {
@@ -223,40 +219,49 @@ TEST_F(CommPortTest, BufferSizeChangedWhileOpenRaisesAndWaitsForTheNextOpen) {
 
 TEST_F(CommPortTest, LineSettingsApplyAtOnceWhileOpen) {
   port_.Open();
-  EXPECT_EQ(DeviceSpeed(port_), 1200u);
+  EXPECT_EQ(LineSpeed(pty_), 1200u);
   port_.SetBaudrate(br9600);
-  EXPECT_EQ(DeviceSpeed(port_), 9600u);
+  EXPECT_EQ(LineSpeed(pty_), 9600u);
   port_.FlowControl().SetXonXoffIn(true);
-  EXPECT_TRUE(DeviceTermios(port_).c_iflag & IXOFF);
+  EXPECT_TRUE(LineTermios(pty_).c_iflag & IXOFF);
   port_.EventChars().SetEventChar('#');
-  platform::Dcb dcb;
-  ASSERT_TRUE(port_.Device()->GetState(&dcb));
-  EXPECT_EQ(dcb.EvtChar, '#');
   // Writing an event character, even the same one, rewrites the whole block.
-  platform::Dcb other = dcb;
+  platform::Dcb other =
+      BuildDcb(TVaLineSettings{}, port_.FlowControl(), port_.EventChars(), port_.Buffers());
   other.BaudRate = 300;
   ASSERT_TRUE(port_.Device()->SetState(other));
   port_.EventChars().SetEventChar('#');
-  EXPECT_EQ(DeviceSpeed(port_), 9600u);
+  EXPECT_EQ(LineSpeed(pty_), 9600u);
   // A flow-control switch set to its current value does not.
   ASSERT_TRUE(port_.Device()->SetState(other));
   port_.FlowControl().SetXonXoffIn(true);
-  EXPECT_EQ(DeviceSpeed(port_), 300u);
+  EXPECT_EQ(LineSpeed(pty_), 300u);
   TVaFlowControl none;
   port_.SetFlowControl(none);
-  EXPECT_FALSE(DeviceTermios(port_).c_iflag & IXOFF);
+  EXPECT_FALSE(LineTermios(pty_).c_iflag & IXOFF);
+}
+
+TEST_F(CommPortTest, EveryBaudrateMemberReachesTheLineAtTheSpeedItsNameSays) {
+  port_.Open();
+  const auto names = BaudrateNames();
+  for (size_t ordinal = 1; ordinal < names.size(); ++ordinal) {
+    const std::string name = names[ordinal];  // "br" and the speed
+    port_.SetBaudrate(static_cast<TVaBaudrate>(ordinal));
+    EXPECT_EQ(LineSpeed(pty_), std::stoul(name.substr(2))) << name;
+  }
 }
 
 TEST_F(CommPortTest, WithoutUpdateDcbTheDeviceKeepsItsOwnSettings) {
-  port_.SetBaudrate(br4800);
-  port_.Open();
-  port_.Close();
+  // The line as another program left it.
+  termios before = LineTermios(pty_);
+  ASSERT_EQ(::cfsetspeed(&before, B4800), 0);
+  ASSERT_EQ(::tcsetattr(pty_.MasterFd(), TCSANOW, &before), 0);
   port_.SetUpdateDCB(false);
   port_.SetBaudrate(br115200);
   port_.Open();
-  EXPECT_EQ(DeviceSpeed(port_), 4800u) << "Open must leave the device's settings alone";
+  EXPECT_EQ(LineSpeed(pty_), 4800u) << "Open must leave the device's settings alone";
   port_.SetBaudrate(br19200);
-  EXPECT_EQ(DeviceSpeed(port_), 4800u);
+  EXPECT_EQ(LineSpeed(pty_), 4800u);
   EXPECT_EQ(port_.Baudrate(), br19200);
   // Still a working port.
   EXPECT_TRUE(port_.WriteText("ok"));
@@ -267,15 +272,15 @@ TEST_F(CommPortTest, UserBaudrateAndBaudrateFollowEachOther) {
   port_.Open();
   port_.SetUserBaudrate(250000);
   EXPECT_EQ(port_.Baudrate(), brUser);
-  EXPECT_EQ(DeviceSpeed(port_), 250000u);
+  EXPECT_EQ(LineSpeed(pty_), 250000u);
   port_.SetBaudrate(br19200);
   EXPECT_EQ(port_.UserBaudrate(), 0);
-  EXPECT_EQ(DeviceSpeed(port_), 19200u);
+  EXPECT_EQ(LineSpeed(pty_), 19200u);
   // Back to a user speed; choosing brUser itself keeps the user speed.
   port_.SetUserBaudrate(31250);
   port_.SetBaudrate(brUser);
   EXPECT_EQ(port_.UserBaudrate(), 31250);
-  EXPECT_EQ(DeviceSpeed(port_), 31250u);
+  EXPECT_EQ(LineSpeed(pty_), 31250u);
 }
 
 TEST_F(CommPortTest, ClosedPortWritesNothingAndReadsNothing) {

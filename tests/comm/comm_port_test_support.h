@@ -59,20 +59,22 @@ class CommPortTest : public ::testing::Test {
 
   // Waits until the port's receive queue holds at least `count` bytes.
   bool WaitForInQue(int32_t count, int ms = 2000) {
+    const int device = platform::testing::DescriptorOf(pty_.SlavePath());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (std::chrono::steady_clock::now() < deadline) {
       if (port_.InQueCount() >= count) return true;
-      platform::testing::WaitReadable(port_.Device()->Fd(), 20);
+      platform::testing::WaitReadable(device, 20);
     }
     return port_.InQueCount() >= count;
   }
 
   // The message of the EVaCommError that `action` raises, or a note that it
   // raised none.
-  static std::string CommErrorOf(const std::function<void()>& action) {
+  static std::string CommErrorOf(const std::function<void()>& action, int* code = nullptr) {
     try {
       action();
     } catch (const EVaCommError& e) {
+      if (code) *code = e.ErrorCode();
       return e.what();
     }
     return "(no EVaCommError)";

@@ -147,20 +147,7 @@ TEST(VaSettingsAssignTest, BracketIsClosedWhenTheOwnerRefusesTheChange) {
   EXPECT_EQ(b.ReadSize(), 1) << "the value stays stored";
 }
 
-TEST(VaTypesTest, PlatformValuesOfTheMembers) {
-  EXPECT_EQ(BaudrateValue(br110, 0), 110u);
-  EXPECT_EQ(BaudrateValue(br14400, 0), 14400u);
-  EXPECT_EQ(BaudrateValue(br56000, 0), 56000u);
-  EXPECT_EQ(BaudrateValue(br256000, 0), 256000u);
-  EXPECT_EQ(BaudrateValue(brUser, 250000), 250000u);
-  EXPECT_EQ(static_cast<int>(br115200), 13);
-  EXPECT_EQ(CommEventBit(ceBreak), platform::kEvBreak);
-  EXPECT_EQ(CommEventBit(ceRlsd), platform::kEvRlsd);
-  EXPECT_EQ(CommEventBit(ceRxFlag), platform::kEvRxFlag);
-  EXPECT_EQ(CommEventBit(ceEvent2), platform::kEvEvent2);
-  EXPECT_EQ(CommOptionFlag(coErrorChar), platform::kFErrorChar);
-  EXPECT_EQ(CommOptionFlag(coNullStrip), platform::kFNull);
-  EXPECT_EQ(CommOptionFlag(coParityCheck), platform::kFParity);
+TEST(VaTypesTest, EventSetsOfThePortAndTheWindowAsSetValues) {
   EXPECT_EQ((TVaCommEvents{ceError, ceRxChar, ceTxEmpty}.ToBits()), 200);
   EXPECT_EQ(TVaCommEvents{ceRxFlag}.ToBits(), 256);
 }

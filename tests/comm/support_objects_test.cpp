@@ -134,13 +134,15 @@ TEST(VaCriticalSectionTest, IsReentrantForItsHolderAndExcludesOthers) {
   EXPECT_TRUE(entered.load());
 }
 
-TEST(EVaCommErrorTest, IsAToolkitExceptionWithItsOwnClassName) {
+TEST(EVaCommErrorTest, IsAToolkitExceptionWithItsOwnClassNameAndKeepsItsNumber) {
   try {
     throw EVaCommError("Output buffer is full. Please check comm status.");
   } catch (const tk::Exception& e) {
     EXPECT_EQ(e.ClassName(), "EVaCommError");
     EXPECT_STREQ(e.what(), "Output buffer is full. Please check comm status.");
+    EXPECT_EQ(dynamic_cast<const EVaCommError&>(e).ErrorCode(), 0);
   }
+  EXPECT_EQ(EVaCommError("Write error (5), Input/output error", 5).ErrorCode(), 5);
 }
 
 class VirtualTick : public ::testing::Test {
@@ -183,16 +185,19 @@ TEST(MaskTestTest, TrueOnlyForAPositiveCommonPart) {
   EXPECT_TRUE(MaskTest(0x1000, 0x1FFF));
 }
 
-TEST(CommErrorMessageTest, FillsCodeAndTextAndLeavesPlainTextAlone) {
-  EXPECT_EQ(FormatCommError("Error writing dcb (%d), %s", 22, "Invalid argument"),
+TEST(FillFormatTest, FillsMessagesAndDeviceNamesAndLeavesPlainTextAlone) {
+  EXPECT_EQ(FillFormat("Error writing dcb (%d), %s", 22, "Invalid argument"),
             "Error writing dcb (22), Invalid argument");
-  EXPECT_EQ(FormatCommError(" Error setting EventMask (%d), %s", 5, "Input/output error"),
+  EXPECT_EQ(FillFormat(" Error setting EventMask (%d), %s", 5, "Input/output error"),
             " Error setting EventMask (5), Input/output error");
-  EXPECT_EQ(FormatCommError("Output buffer is full. Please check comm status.", 5, "x"),
+  EXPECT_EQ(FillFormat("Output buffer is full. Please check comm status.", 5, "x"),
             "Output buffer is full. Please check comm status.");
   // Only %d and %s are placeholders; a stray % stays as it is.
-  EXPECT_EQ(FormatCommError("100% (%d) %x %", 1, "t"), "100% (1) %x %");
-  EXPECT_EQ(FormatCommError("a %% b %s", 0, "%d"), "a % b %d");
+  EXPECT_EQ(FillFormat("100% (%d) %x %", 1, "t"), "100% (1) %x %");
+  EXPECT_EQ(FillFormat("a %% b %s", 0, "%d"), "a % b %d");
+  // A device name takes the port number only; its %s is no placeholder.
+  EXPECT_EQ(FillFormat("COM%d", 3), "COM3");
+  EXPECT_EQ(FillFormat("/dev/odd%s%%name", 3), "/dev/odd%s%name");
 }
 
 TEST(CommErrorMessageTest, SystemTextLosesTrailingBlanksControlsAndFullStops) {

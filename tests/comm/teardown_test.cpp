@@ -11,6 +11,7 @@
 
 #include "comm/VaComm.h"
 #include "comm/VaCommWriteThread.h"
+#include "platform/pty_test_support.h"
 #include "platform/serial_device.h"
 #include "thread_test_support.h"
 
@@ -42,11 +43,11 @@ TEST_F(TeardownTest, AVanishedDeviceLeavesNoThreadSpinningAndThePortRecovers) {
   WriteAll(Master(), "hello\n");
   ASSERT_TRUE(PumpUntil([&] { return lines == 1; }));
 
+  int gone = 0;
+  port_.OnDeviceGone = [&](tk::TObject*) { ++gone; };
   pty_->CloseMaster();  // the adapter is unplugged
-  PumpFor(50);
-  // A write after the hang-up is still taken; the writer finds the device
-  // gone and must then sleep rather than retry.
-  port_.WriteText("into the void\n");
+  ASSERT_TRUE(PumpUntil([&] { return gone == 1; }));
+  EXPECT_THROW(port_.WriteText("into the void\n"), EVaCommError);
 
   const double cpu_before = ProcessCpuMs();
   PumpFor(1500);
@@ -89,7 +90,7 @@ TEST_F(TeardownTest, HandOffsQueuedForADestroyedPortNeverRun) {
 TEST_F(TeardownTest, ClosingDuringAPendingWriteReturnsAtOnceAndFreesTheWriter) {
   port_.Buffers().SetWriteSize(1 << 16);
   port_.Open();
-  ASSERT_EQ(::tcflow(port_.Device()->Fd(), TCOOFF), 0);
+  ASSERT_EQ(::tcflow(platform::testing::DescriptorOf(pty_->SlavePath()), TCOOFF), 0);
   ASSERT_TRUE(port_.WriteText(std::string(60000, 'w')));
   PumpFor(20);  // the writer is now blocked inside its write
 
@@ -99,7 +100,7 @@ TEST_F(TeardownTest, ClosingDuringAPendingWriteReturnsAtOnceAndFreesTheWriter) {
   EXPECT_TRUE(WaitForThreads(baseline_threads_)) << "the writer must end and be released";
 
   port_.Open();  // the device was released at once
-  ASSERT_EQ(::tcflow(port_.Device()->Fd(), TCOON), 0);
+  ASSERT_EQ(::tcflow(platform::testing::DescriptorOf(pty_->SlavePath()), TCOON), 0);
   ASSERT_TRUE(port_.WriteText("ok"));
   EXPECT_EQ(ReadBlocking(Master(), 2), "ok");
 }

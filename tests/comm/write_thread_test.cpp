@@ -13,6 +13,7 @@
 #include "comm/VaComm.h"
 #include "comm/VaCommWriteThread.h"
 #include "comm/VaSupport.h"
+#include "platform/pty_test_support.h"
 #include "platform/serial_device.h"
 #include "thread_test_support.h"
 
@@ -56,7 +57,8 @@ class WriteThreadTest : public PortOnPty {
 
   // Holds the port's output back, or lets it go, like XOFF / XON would.
   void HoldOutput(bool hold) {
-    ASSERT_EQ(::tcflow(port_.Device()->Fd(), hold ? TCOOFF : TCOON), 0);
+    ASSERT_EQ(::tcflow(platform::testing::DescriptorOf(pty_->SlavePath()), hold ? TCOOFF : TCOON),
+              0);
   }
 
   int tx_empty_ = 0;

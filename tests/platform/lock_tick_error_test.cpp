@@ -5,40 +5,12 @@
 #include <cerrno>
 #include <future>
 
-#include "platform/recursive_lock.h"
 #include "platform/system_error.h"
 #include "platform/thread_priority.h"
 #include "platform/tick.h"
 
 namespace platform {
 namespace {
-
-bool TryFromOtherThread(RecursiveLock& lock) {
-  return std::async(std::launch::async,
-                    [&] {
-                      if (!lock.TryEnter()) return false;
-                      lock.Leave();
-                      return true;
-                    })
-      .get();
-}
-
-TEST(RecursiveLock, HoldingThreadReentersOthersWaitForTheLastLeave) {
-  RecursiveLock lock;
-  lock.Enter();
-  lock.Enter();  // would deadlock if not re-entrant
-  EXPECT_FALSE(TryFromOtherThread(lock));
-  lock.Leave();
-  EXPECT_FALSE(TryFromOtherThread(lock));
-  lock.Leave();
-  EXPECT_TRUE(TryFromOtherThread(lock));
-  {
-    RecursiveLockGuard outer(lock);
-    RecursiveLockGuard inner(lock);
-    EXPECT_FALSE(TryFromOtherThread(lock));
-  }
-  EXPECT_TRUE(TryFromOtherThread(lock));
-}
 
 TEST(Tick, SourceCanBeReplacedAndRestored) {
   uint32_t virtual_now = 0xFFFFFF00u;
@@ -56,7 +28,7 @@ TEST(Tick, SourceCanBeReplacedAndRestored) {
 }
 
 TEST(SystemError, LastErrorAndText) {
-  SetLastError(ENOENT);
+  errno = ENOENT;
   EXPECT_EQ(LastError(), ENOENT);
   EXPECT_EQ(SystemErrorText(ENOENT), "No such file or directory");
   EXPECT_EQ(SystemErrorText(EIO), "Input/output error");

@@ -1,7 +1,6 @@
 #include "platform/manual_reset_event.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include <array>
 #include <chrono>
@@ -13,11 +12,6 @@ namespace platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-bool FdReadable(int fd) {
-  pollfd pfd{fd, POLLIN, 0};
-  return ::poll(&pfd, 1, 0) == 1 && (pfd.revents & POLLIN);
-}
 
 TEST(ManualResetEvent, SignalReleasesEveryWaiterAndStaysSignaledUntilReset) {
   ManualResetEvent event;
@@ -67,17 +61,6 @@ TEST(ManualResetEvent, SignalFromAnotherThreadEndsATimedWait) {
 TEST(ManualResetEvent, InitiallySignaled) {
   ManualResetEvent event(true);
   EXPECT_EQ(event.Wait(0), WaitResult::Signaled);
-}
-
-TEST(ManualResetEvent, PollFdIsReadableExactlyWhileSignaled) {
-  ManualResetEvent event;
-  ASSERT_GE(event.PollFd(), 0);
-  EXPECT_FALSE(FdReadable(event.PollFd()));
-  event.Signal();
-  EXPECT_TRUE(FdReadable(event.PollFd()));
-  EXPECT_TRUE(FdReadable(event.PollFd()));  // polling does not consume it
-  event.Reset();
-  EXPECT_FALSE(FdReadable(event.PollFd()));
 }
 
 TEST(WaitForAny, LowestSignaledIndexWins) {

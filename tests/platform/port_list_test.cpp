@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <optional>
 
 #include "platform/device_names.h"
 #include "platform/virtual_ports.h"
@@ -27,6 +28,9 @@ TEST(ResolveDeviceName, PathsBareNamesAndComPorts) {
   EXPECT_EQ(ResolveDeviceName("COM"), "/dev/COM");
   EXPECT_EQ(ResolveDeviceName("COM1a"), "/dev/COM1a");
   EXPECT_EQ(ResolveDeviceName("COM99999999999"), "/dev/COM99999999999");
+  // The Windows device-namespace prefix of the port's default name.
+  EXPECT_EQ(ResolveDeviceName("\\\\.\\COM3"), "/dev/ttyS2");
+  EXPECT_EQ(ResolveDeviceName("\\\\.\\ttyUSB1"), "/dev/ttyUSB1");
 }
 
 // A sysfs and /dev tree as a machine with two real UARTs, one phantom UART,
@@ -92,9 +96,9 @@ class PortListOnFakeTree : public ::testing::Test {
 };
 
 TEST_F(PortListOnFakeTree, RealPortsInNaturalOrderThenVirtualPorts) {
-  PublishVirtualPort("sim10", (dev_ / "ttyS0").string());
-  PublishVirtualPort("sim2", (dev_ / "ttyS0").string());
-  PublishVirtualPort("gone", (dev_ / "no-such-pty").string());  // stale: skipped
+  VirtualPortPublication sim10("sim10", (dev_ / "ttyS0").string());
+  VirtualPortPublication sim2("sim2", (dev_ / "ttyS0").string());
+  VirtualPortPublication gone("gone", (dev_ / "no-such-pty").string());  // skipped
 
   const auto ports = ListSerialPorts(sys_, dev_);
   std::vector<std::string> devices;
@@ -121,7 +125,7 @@ TEST_F(PortListOnFakeTree, RealPortsInNaturalOrderThenVirtualPorts) {
 TEST_F(PortListOnFakeTree, WithoutVirtualPortsAndWithoutTypeAttribute) {
   // Without a type attribute the driver is asked; a plain file is no UART.
   fs::remove(Tty("ttyS2") / "type");
-  PublishVirtualPort("sim0", (dev_ / "ttyS0").string());
+  VirtualPortPublication sim0("sim0", (dev_ / "ttyS0").string());
   const auto ports = ListSerialPorts(sys_, dev_, false);
   std::vector<std::string> devices;
   for (const auto& p : ports) devices.push_back(fs::path(p.device).filename().string());
@@ -130,10 +134,43 @@ TEST_F(PortListOnFakeTree, WithoutVirtualPortsAndWithoutTypeAttribute) {
 }
 
 TEST_F(PortListOnFakeTree, MissingTreeGivesOnlyVirtualPorts) {
-  PublishVirtualPort("sim0", (dev_ / "ttyS0").string());
+  VirtualPortPublication sim0("sim0", (dev_ / "ttyS0").string());
   const auto ports = ListSerialPorts(root_ / "nothing", root_ / "nothing");
   ASSERT_EQ(ports.size(), 1u);
   EXPECT_EQ(fs::path(ports[0].device).filename(), "sim0");
+}
+
+TEST_F(PortListOnFakeTree, VirtualPortsWhoseLockIsFreeAreSkippedRemovedAndFree) {
+  const fs::path dir = VirtualPortDirectory();
+  std::optional<VirtualPortPublication> live;
+  live.emplace("live", (dev_ / "ttyS0").string());
+  // What a publisher that was killed leaves behind: its link and lock file,
+  // and no process holding the lock. Its link still reaches a device.
+  const auto leave_dead_entry = [&] {
+    fs::create_symlink(dev_ / "ttyS2", dir / "dead");
+    std::ofstream(dir / ".dead.lock");
+  };
+  leave_dead_entry();
+  EXPECT_EQ(ListVirtualPorts(), std::vector<std::string>{(dir / "live").string()});
+  EXPECT_FALSE(fs::is_symlink(dir / "dead")) << "a stale entry is removed";
+  EXPECT_FALSE(fs::exists(dir / ".dead.lock"));
+
+  // Looking the dead name up removes it too, so it opens as a missing device.
+  leave_dead_entry();
+  EXPECT_EQ(ResolveDeviceName((dir / "dead").string()), (dir / "dead").string());
+  EXPECT_FALSE(fs::is_symlink(dir / "dead"));
+  EXPECT_TRUE(fs::is_symlink(dir / "live"));
+  EXPECT_EQ(ResolveDeviceName((dir / "live").string()), (dir / "live").string());
+  EXPECT_TRUE(fs::is_symlink(dir / "live")) << "a live entry stays";
+
+  // A stale name can be taken again, a live one cannot.
+  leave_dead_entry();
+  VirtualPortPublication again("dead", (dev_ / "ttyS10").string());
+  EXPECT_EQ(fs::read_symlink(dir / "dead"), dev_ / "ttyS10");
+  EXPECT_THROW(VirtualPortPublication("live", (dev_ / "ttyS2").string()), VirtualPortInUse);
+  live.reset();
+  EXPECT_FALSE(fs::is_symlink(dir / "live")) << "withdrawn with its publication";
+  EXPECT_NO_THROW(VirtualPortPublication("live", (dev_ / "ttyS2").string()));
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace platform::testing {
 
@@ -33,6 +35,20 @@ inline std::string ReadAvailable(int fd, size_t max = 4096, int ms = 2000) {
     got.append(buf, static_cast<size_t>(n));
   }
   return got;
+}
+
+// The descriptor by which this process holds `path` open, or -1. The device
+// under test keeps its descriptor to itself; a test looks at the line from
+// outside, as another tool would.
+inline int DescriptorOf(const std::string& path) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+    std::error_code link_ec;
+    if (std::filesystem::read_symlink(entry.path(), link_ec) == path) {
+      return std::stoi(entry.path().filename().string());
+    }
+  }
+  return -1;
 }
 
 // A plain descriptor on a device, closed on scope exit.

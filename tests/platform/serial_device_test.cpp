@@ -1,7 +1,9 @@
 #include "platform/serial_device.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <thread>
 
 #include "platform/pseudo_terminal.h"
+#include "platform/termios_speed_posix.h"
 #include "pty_test_support.h"
 
 namespace platform {
@@ -18,6 +21,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using testing::DescriptorOf;
 using testing::ReadAvailable;
 using testing::WaitReadable;
 using testing::WriteAll;
@@ -51,11 +55,19 @@ class SerialDeviceOnPty : public ::testing::Test {
     device_ = SerialDevice::Open(pty_.SlavePath());
     ASSERT_NE(device_, nullptr) << errno;
     ASSERT_TRUE(device_->SetState(LineSettings()));
+    device_fd_ = DescriptorOf(pty_.SlavePath());
+    ASSERT_GE(device_fd_, 0);
   }
   // Sends from the far end and waits until the device can see the bytes.
   void Send(const std::string& text) {
     WriteAll(pty_.MasterFd(), text);
-    ASSERT_TRUE(WaitReadable(device_->Fd()));
+    ASSERT_TRUE(WaitReadable(device_fd_));
+  }
+  // The line's settings, as another program sees them.
+  termios LineSeenFromOutside() {
+    termios tio{};
+    EXPECT_EQ(::tcgetattr(pty_.MasterFd(), &tio), 0);
+    return tio;
   }
   uint32_t InQueue() {
     ComStat stat{};
@@ -71,6 +83,7 @@ class SerialDeviceOnPty : public ::testing::Test {
 
   PseudoTerminal pty_;
   std::unique_ptr<SerialDevice> device_;
+  int device_fd_ = -1;
   ManualResetEvent wakeup_;
 };
 
@@ -104,6 +117,65 @@ TEST(SerialDeviceOpen, PortIsHeldExclusively) {
   // Released on close: the next user gets it.
   first.reset();
   EXPECT_NE(SerialDevice::Open(pty.SlavePath()), nullptr) << errno;
+}
+
+TEST(SerialDeviceOpen, OnlySerialLinesAreTaken) {
+  errno = 0;
+  EXPECT_EQ(SerialDevice::Open("/dev/ptmx"), nullptr) << "a pseudo-terminal master";
+  EXPECT_EQ(errno, ENOTTY);
+
+  // /dev/tty is the controlling terminal: the operator's own screen and
+  // keyboard. A child with a terminal of its own tries to take it.
+  PseudoTerminal terminal;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::setsid();
+    const int fd = ::open(terminal.SlavePath().c_str(), O_RDWR);  // now controlling
+    termios before{};
+    if (fd < 0 || ::tcgetattr(fd, &before) != 0) _exit(2);
+    before.c_lflag |= ICANON | ECHO;
+    if (::tcsetattr(fd, TCSANOW, &before) != 0) _exit(2);
+    errno = 0;
+    const bool refused = SerialDevice::Open("/dev/tty") == nullptr && errno == ENOTTY;
+    termios after{};
+    ::tcgetattr(fd, &after);
+    const bool untouched = after.c_lflag == before.c_lflag && after.c_iflag == before.c_iflag;
+    _exit(refused && untouched ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "/dev/tty was taken, or its settings changed";
+}
+
+TEST(SerialDeviceOpen, TheLineGetsItsSettingsBackAtClose) {
+  PseudoTerminal pty;
+  termios cooked{};
+  ASSERT_EQ(::tcgetattr(pty.MasterFd(), &cooked), 0);
+  cooked.c_lflag |= ICANON | ECHO;
+  cooked.c_iflag |= ICRNL;
+  ASSERT_EQ(::cfsetspeed(&cooked, B9600), 0);
+  ASSERT_EQ(::tcsetattr(pty.MasterFd(), TCSANOW, &cooked), 0);
+  const auto expect_cooked = [&pty](const char* when) {
+    termios now{};
+    ASSERT_EQ(::tcgetattr(pty.MasterFd(), &now), 0);
+    EXPECT_EQ(now.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO)) << when;
+    EXPECT_EQ(now.c_iflag & ICRNL, static_cast<tcflag_t>(ICRNL)) << when;
+    EXPECT_EQ(::cfgetospeed(&now), static_cast<speed_t>(B9600)) << when;
+  };
+
+  for (const bool shut_down : {false, true}) {
+    auto device = SerialDevice::Open(pty.SlavePath());
+    ASSERT_NE(device, nullptr) << errno;
+    ASSERT_TRUE(device->SetState(LineSettings()));
+    termios open{};
+    ASSERT_EQ(::tcgetattr(pty.MasterFd(), &open), 0);
+    EXPECT_EQ(open.c_lflag & (ICANON | ECHO), 0u);
+    if (shut_down) device->Shutdown();
+    device.reset();
+    expect_cooked(shut_down ? "after Shutdown" : "after close");
+  }
 }
 
 TEST_F(SerialDeviceOnPty, OpenLeavesTheLineRaw) {
@@ -141,12 +213,19 @@ TEST_F(SerialDeviceOnPty, ClearErrorCountsTheReceiveQueue) {
   EXPECT_EQ(stat.cbOutQue, 0u);
 }
 
-TEST_F(SerialDeviceOnPty, QueueHoldsReadSizeAndKeepsTheRestInTheDriver) {
+TEST_F(SerialDeviceOnPty, FullQueueKeepsReadingAndKeepsTheNewestBytes) {
   ASSERT_TRUE(device_->SetupQueues(8, 2048));
-  Send("0123456789ABCDEF");
-  EXPECT_EQ(InQueue(), 8u);
-  EXPECT_EQ(ReadAll(), "01234567");
-  EXPECT_EQ(ReadAll(), "89ABCDEF");  // nothing was dropped
+  ASSERT_TRUE(device_->SetMask(kEvRxFlag));
+  Send("0123456789ABCDEF\n");  // twice what fits, then the line end
+  uint32_t occurred = 0;
+  ASSERT_TRUE(device_->WaitCommEvent(&occurred, wakeup_));
+  EXPECT_EQ(occurred, kEvRxFlag) << "the line end must be seen although the queue ran full";
+  uint32_t errors = 0;
+  ComStat stat{};
+  ASSERT_TRUE(device_->ClearError(&errors, &stat));
+  EXPECT_EQ(errors, kCeRxOver);
+  EXPECT_EQ(stat.cbInQue, 8u);
+  EXPECT_EQ(ReadAll(), "9ABCDEF\n");
   EXPECT_FALSE(device_->SetupQueues(0, 0));
 }
 
@@ -210,27 +289,6 @@ TEST_F(SerialDeviceOnPty, WaitIsEndedByTheWakeupEvent) {
   EXPECT_LT(cpu_ms, 30.0) << "the wait spun";
 }
 
-TEST_F(SerialDeviceOnPty, FullQueueNeitherSpinsNorLosesTheEvent) {
-  ASSERT_TRUE(device_->SetupQueues(8, 2048));
-  ASSERT_TRUE(device_->SetMask(kEvRxFlag));
-  Send("0123456789\n");  // fills the queue; the line end stays in the driver
-  auto waiter = std::async(std::launch::async, [&] {
-    const double cpu_before = ThreadCpuMs();
-    uint32_t occurred = 0;
-    const bool ok = device_->WaitCommEvent(&occurred, wakeup_);
-    return std::make_tuple(ok, occurred, ThreadCpuMs() - cpu_before);
-  });
-  WakeOnExit wake_waiter{wakeup_};
-  EXPECT_EQ(waiter.wait_for(100ms), std::future_status::timeout);
-  EXPECT_EQ(ReadAll(), "01234567");  // room again: the waiter reads on
-  ASSERT_EQ(waiter.wait_for(2s), std::future_status::ready);
-  const auto [ok, occurred, cpu_ms] = waiter.get();
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(occurred, kEvRxFlag);
-  EXPECT_LT(cpu_ms, 30.0) << "the wait spun on a full queue";
-  EXPECT_EQ(ReadAll(), "89\n");
-}
-
 TEST_F(SerialDeviceOnPty, QueueOver80PercentAndTransmitEmpty) {
   ASSERT_TRUE(device_->SetupQueues(10, 2048));
   ASSERT_TRUE(device_->SetMask(kEvRx80Full));
@@ -277,27 +335,31 @@ TEST_F(SerialDeviceOnPty, WriteStopsAtTimeoutOrCancel) {
   EXPECT_EQ(device_->Write("z", 1, &cancel, kInfinite), 0);  // cancelled before it began
 }
 
-TEST_F(SerialDeviceOnPty, HangUpIsALastingErrorThatDoesNotSpin) {
+TEST_F(SerialDeviceOnPty, HangUpIsReportedOnceThenEverythingFailsAtOnce) {
   ASSERT_TRUE(device_->SetMask(kEvRxFlag));
   auto waiter = std::async(std::launch::async, [&] {
     uint32_t occurred = 0;
     const bool ok = device_->WaitCommEvent(&occurred, wakeup_);
-    return std::make_pair(ok, errno);
+    return std::make_pair(ok, occurred);
   });
   WakeOnExit wake_waiter{wakeup_};
   EXPECT_EQ(waiter.wait_for(50ms), std::future_status::timeout);
+  EXPECT_FALSE(device_->FailedForGood());
   pty_.CloseMaster();  // the adapter is unplugged
   ASSERT_EQ(waiter.wait_for(2s), std::future_status::ready);
-  const auto [ok, err] = waiter.get();
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(err, EIO);
-  EXPECT_TRUE(device_->HungUp());
+  const auto [ok, occurred] = waiter.get();
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(occurred, kEvDeviceGone) << "reported although not in the mask";
+  int error = 0;
+  EXPECT_TRUE(device_->Gone(&error));
+  EXPECT_EQ(error, EIO);
+  EXPECT_TRUE(device_->FailedForGood());
 
-  // Calling again fails at once rather than blocking or spinning.
+  // Once only: calling again fails at once rather than blocking or spinning.
   const auto start = Clock::now();
-  uint32_t occurred = 0;
+  uint32_t again = 0;
   errno = 0;
-  EXPECT_FALSE(device_->WaitCommEvent(&occurred, wakeup_));
+  EXPECT_FALSE(device_->WaitCommEvent(&again, wakeup_));
   EXPECT_EQ(errno, EIO);
   EXPECT_LT(Clock::now() - start, 100ms);
   EXPECT_FALSE(device_->ClearError(nullptr, nullptr));
@@ -307,9 +369,6 @@ TEST_F(SerialDeviceOnPty, HangUpIsALastingErrorThatDoesNotSpin) {
   char buf[4];
   EXPECT_EQ(device_->Read(buf, 4), -1);
   EXPECT_EQ(errno, EIO);
-  // The caller then waits for its stop request, and can.
-  wakeup_.Signal();
-  EXPECT_EQ(wakeup_.Wait(0), WaitResult::Signaled);
 }
 
 TEST_F(SerialDeviceOnPty, BytesReceivedBeforeAHangUpAreStillDelivered) {
@@ -324,27 +383,55 @@ TEST_F(SerialDeviceOnPty, BytesReceivedBeforeAHangUpAreStillDelivered) {
   EXPECT_EQ(errno, EIO);
 }
 
-TEST_F(SerialDeviceOnPty, SettingsAreKept) {
+TEST_F(SerialDeviceOnPty, BreaksNeverBecomeDataBytes) {
+  // A break reaches a raw terminal as a 0 byte unless it is ignored, or
+  // marked and taken out again while break events are monitored.
+  EXPECT_EQ(LineSeenFromOutside().c_iflag & (IGNBRK | BRKINT | PARMRK),
+            static_cast<tcflag_t>(IGNBRK));
+  ASSERT_TRUE(device_->SetMask(kEvBreak | kEvRxChar));
+  EXPECT_EQ(LineSeenFromOutside().c_iflag & (IGNBRK | BRKINT | PARMRK),
+            static_cast<tcflag_t>(PARMRK));
+  // With marks in the input a data byte 0xFF comes doubled; it must come
+  // out once.
+  Send("a\xff\x01b");
+  EXPECT_EQ(ReadAll(), "a\xff\x01b");
+  uint32_t errors = 0;
+  ASSERT_TRUE(device_->ClearError(&errors, nullptr));
+  EXPECT_EQ(errors, 0u);
+  // New line settings keep the marking as long as breaks are monitored.
+  ASSERT_TRUE(device_->SetState(LineSettings()));
+  EXPECT_EQ(LineSeenFromOutside().c_iflag & (IGNBRK | PARMRK), static_cast<tcflag_t>(PARMRK));
+  ASSERT_TRUE(device_->SetMask(kEvRxFlag));
+  EXPECT_EQ(LineSeenFromOutside().c_iflag & (IGNBRK | PARMRK), static_cast<tcflag_t>(IGNBRK));
+  Send("\xff");
+  EXPECT_EQ(ReadAll(), "\xff");
+}
+
+TEST_F(SerialDeviceOnPty, NewSettingsApplyWholeAndARefusedBlockChangesNothing) {
   Dcb dcb = LineSettings('\r');
   dcb.BaudRate = 250000;
   ASSERT_TRUE(device_->SetState(dcb));
-  Dcb back;
-  ASSERT_TRUE(device_->GetState(&back));
-  EXPECT_EQ(back.BaudRate, 250000u);
-  EXPECT_EQ(back.EvtChar, '\r');
+  ASSERT_TRUE(device_->SetMask(kEvRxFlag));
+  const auto expect_carriage_return_ends_a_line = [&] {
+    Send("a\r");
+    uint32_t occurred = 0;
+    ASSERT_TRUE(device_->WaitCommEvent(&occurred, wakeup_));
+    EXPECT_EQ(occurred, kEvRxFlag);
+    EXPECT_EQ(ReadAll(), "a\r");
+  };
+  expect_carriage_return_ends_a_line();
+  uint32_t speed = 0;
+  ASSERT_TRUE(ReadBackSpeed(pty_.MasterFd(), &speed));
+  EXPECT_EQ(speed, 250000u);
 
-  dcb.StopBits = kStopBitsOneAndHalf;
+  Dcb refused = LineSettings('\n');
+  refused.StopBits = kStopBitsOneAndHalf;
   errno = 0;
-  EXPECT_FALSE(device_->SetState(dcb));
+  EXPECT_FALSE(device_->SetState(refused));
   EXPECT_EQ(errno, EINVAL);
-  ASSERT_TRUE(device_->GetState(&back));
-  EXPECT_EQ(back.StopBits, kStopBitsOne);  // the refused block was not taken
-
-  CommTimeouts timeouts{0xFFFFFFFF, 0, 0, 0, 0};
-  ASSERT_TRUE(device_->SetTimeouts(timeouts));
-  CommTimeouts got{};
-  ASSERT_TRUE(device_->GetTimeouts(&got));
-  EXPECT_EQ(got.ReadIntervalTimeout, 0xFFFFFFFFu);
+  expect_carriage_return_ends_a_line();
+  ASSERT_TRUE(ReadBackSpeed(pty_.MasterFd(), &speed));
+  EXPECT_EQ(speed, 250000u);
 }
 
 }  // namespace

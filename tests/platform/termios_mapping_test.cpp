@@ -1,10 +1,10 @@
-#include "platform/termios_mapping.h"
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
 
 #include "platform/pseudo_terminal.h"
+#include "platform/termios_mapping_posix.h"
+#include "platform/termios_speed_posix.h"
 #include "pty_test_support.h"
 
 namespace platform {
@@ -26,9 +26,13 @@ class TermiosMappingOnPty : public ::testing::Test {
  protected:
   termios Applied(const Dcb& dcb) {
     std::string refused;
-    EXPECT_TRUE(ApplyDcb(fd_.get(), dcb, &refused)) << SystemText() << refused;
+    EXPECT_TRUE(ApplyDcb(fd_.get(), dcb, false, &refused)) << SystemText() << refused;
+    return SeenFromOutside();
+  }
+  // The line's settings as another program sees them, through the other end.
+  termios SeenFromOutside() {
     termios tio{};
-    EXPECT_TRUE(ReadBackTermios(fd_.get(), &tio));
+    EXPECT_EQ(::tcgetattr(pty_.MasterFd(), &tio), 0);
     return tio;
   }
   uint32_t Speed() {
@@ -42,14 +46,29 @@ class TermiosMappingOnPty : public ::testing::Test {
   ScopedFd fd_{pty_.SlavePath()};
 };
 
-TEST_F(TermiosMappingOnPty, StandardAndNonStandardSpeeds) {
+TEST_F(TermiosMappingOnPty, StandardSpeedsReadBackAsStandardAndOthersExactly) {
   ASSERT_GE(fd_.get(), 0);
-  for (uint32_t speed : {9600u, 115200u, 250000u, 1200u, 31250u}) {
+  // What stty and every other tool read: the standard constant.
+  const std::pair<uint32_t, speed_t> standard[] = {
+      {9600, B9600}, {115200, B115200}, {1200, B1200}, {921600, B921600}};
+  for (const auto& [speed, constant] : standard) {
+    Dcb dcb = Base();
+    dcb.BaudRate = speed;
+    const termios tio = Applied(dcb);
+    EXPECT_EQ(::cfgetospeed(&tio), constant) << speed;
+    EXPECT_EQ(::cfgetispeed(&tio), constant) << speed;
+    EXPECT_EQ(Speed(), speed);
+  }
+  for (uint32_t speed : {250000u, 31250u, 14400u}) {
     Dcb dcb = Base();
     dcb.BaudRate = speed;
     Applied(dcb);
     EXPECT_EQ(Speed(), speed);
   }
+  // And back to a standard one after an odd one.
+  Dcb dcb = Base();
+  const termios tio = Applied(dcb);
+  EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B115200));
 }
 
 TEST_F(TermiosMappingOnPty, RawModeWithLocalLineAndReceiverOn) {
@@ -71,7 +90,7 @@ TEST(DcbToTermios, CharacterSizes) {
     Dcb dcb = Base();
     dcb.ByteSize = bits;
     termios tio{};
-    ASSERT_TRUE(DcbToTermios(dcb, tio));
+    ASSERT_TRUE(DcbToTermios(dcb, false, tio));
     EXPECT_EQ(tio.c_cflag & CSIZE, flag) << int(bits);
   }
 }
@@ -86,7 +105,7 @@ TEST(DcbToTermios, ParityIncludingMarkAndSpace) {
     Dcb dcb = Base();
     dcb.Parity = parity;
     termios tio{};
-    ASSERT_TRUE(DcbToTermios(dcb, tio));
+    ASSERT_TRUE(DcbToTermios(dcb, false, tio));
     EXPECT_EQ(tio.c_cflag & (PARENB | PARODD | CMSPAR), flags) << int(parity);
   }
 }
@@ -96,30 +115,33 @@ TEST_F(TermiosMappingOnPty, SettingsTheDeviceCannotTakeAreReported) {
   EXPECT_EQ(Applied(dcb).c_cflag & (CSIZE | PARENB), static_cast<tcflag_t>(CS8));
   dcb.ByteSize = 7;
   errno = 0;
-  EXPECT_FALSE(ApplyDcb(fd_.get(), dcb));
+  EXPECT_FALSE(ApplyDcb(fd_.get(), dcb, false));
   EXPECT_EQ(errno, EINVAL);
   for (uint8_t parity : {kParityOdd, kParityEven, kParityMark, kParitySpace}) {
     dcb = Base();
     dcb.Parity = parity;
     errno = 0;
     std::string refused;
-    EXPECT_FALSE(ApplyDcb(fd_.get(), dcb, &refused));
+    EXPECT_FALSE(ApplyDcb(fd_.get(), dcb, false, &refused));
     EXPECT_EQ(errno, EINVAL);
     EXPECT_EQ(refused, "Parity");
   }
 }
 
-TEST(DcbToTermios, ParityCheckingOnlyWhenAsked) {
+TEST(DcbToTermios, ParityCheckingOnlyWhenAskedAndFailedBytesAreDropped) {
   Dcb dcb = Base();
   dcb.Parity = kParityEven;
   termios tio{};
-  ASSERT_TRUE(DcbToTermios(dcb, tio));
+  ASSERT_TRUE(DcbToTermios(dcb, false, tio));
   EXPECT_EQ(tio.c_iflag & INPCK, 0u);
   dcb.Flags |= kFParity;
-  ASSERT_TRUE(DcbToTermios(dcb, tio));
-  EXPECT_EQ(tio.c_iflag & INPCK, static_cast<tcflag_t>(INPCK));
+  ASSERT_TRUE(DcbToTermios(dcb, false, tio));
+  // Without IGNPAR a byte that fails the check would be read as a 0 byte.
+  EXPECT_EQ(tio.c_iflag & (INPCK | IGNPAR), static_cast<tcflag_t>(INPCK | IGNPAR));
+  ASSERT_TRUE(DcbToTermios(dcb, true, tio));
+  EXPECT_EQ(tio.c_iflag & (INPCK | IGNPAR), static_cast<tcflag_t>(INPCK | IGNPAR));
   dcb.Parity = kParityNone;  // nothing to check without a parity bit
-  ASSERT_TRUE(DcbToTermios(dcb, tio));
+  ASSERT_TRUE(DcbToTermios(dcb, false, tio));
   EXPECT_EQ(tio.c_iflag & INPCK, 0u);
 }
 
@@ -159,11 +181,10 @@ TEST_F(TermiosMappingOnPty, RefusedFieldsLeaveTheDeviceUnchanged) {
     c.spoil(bad);
     std::string refused;
     errno = 0;
-    EXPECT_FALSE(ApplyDcb(fd_.get(), bad, &refused));
+    EXPECT_FALSE(ApplyDcb(fd_.get(), bad, false, &refused));
     EXPECT_EQ(errno, EINVAL);
     EXPECT_EQ(refused, c.field);
-    termios after{};
-    ASSERT_TRUE(ReadBackTermios(fd_.get(), &after));
+    const termios after = SeenFromOutside();
     EXPECT_EQ(after.c_cflag, before.c_cflag) << c.field;
     EXPECT_EQ(Speed(), 250000u);
   }
@@ -206,18 +227,18 @@ TEST_F(TermiosMappingOnPty, SoftwareFlowControlWithItsCharacters) {
   EXPECT_EQ(tio.c_iflag & (IXON | IXOFF), 0u);
 }
 
-TEST(DcbToTermios, KeepsNothingOfTheOldModeButTheSpeed) {
+TEST(DcbToTermios, KeepsNothingOfTheOldMode) {
   termios tio{};
-  tio.c_iflag = ICRNL | IXANY | IGNBRK;
+  tio.c_iflag = ICRNL | IXANY | BRKINT;
   tio.c_oflag = OPOST | ONLCR;
   tio.c_lflag = ICANON | ECHO;
   tio.c_cflag = B9600 | PARENB | CS7 | CRTSCTS;
   Dcb dcb = Base();
-  ASSERT_TRUE(DcbToTermios(dcb, tio));
-  EXPECT_EQ(tio.c_iflag, 0u);
+  ASSERT_TRUE(DcbToTermios(dcb, false, tio));
+  EXPECT_EQ(tio.c_iflag, static_cast<tcflag_t>(IGNBRK)) << "breaks are no data";
   EXPECT_EQ(tio.c_oflag, 0u);
   EXPECT_EQ(tio.c_lflag, 0u);
-  EXPECT_EQ(tio.c_cflag & CBAUD, static_cast<tcflag_t>(B9600));
+  EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B115200));
   EXPECT_EQ(tio.c_cflag & (PARENB | CRTSCTS | CSIZE), static_cast<tcflag_t>(CS8));
 }
 

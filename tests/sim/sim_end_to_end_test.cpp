@@ -162,7 +162,7 @@ TEST(SimEndToEnd, HelpAndBadOptions) {
                            "--double-answer",  "--split-answer",
                            "--split-pause-ms", "--delay-ms",
                            "--status-bits",    "--garbage-every",
-                           "--hang-up-after"}) {
+                           "--noise-bytes",    "--hang-up-after"}) {
     EXPECT_NE(help_text.find(std::string("  ") + flag), std::string::npos) << flag;
   }
   const int status = std::system((sim + " --baud fast 2>/dev/null").c_str());

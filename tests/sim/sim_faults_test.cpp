@@ -133,6 +133,16 @@ TEST_F(SimFault, GarbageLineEveryNRecords) {
   Exchange(kCapture3, "!1A2B000303400075\r\n");
 }
 
+TEST_F(SimFault, NoiseBytesBeforeTheFirstAnswer) {
+  Start({"--noise-bytes", "10240"});
+  host_->Send(kCapture1);
+  const std::string got = host_->Receive(10240 + kAnswerLength);
+  ASSERT_EQ(got.size(), 10240 + kAnswerLength);
+  EXPECT_EQ(got.find('\n'), got.size() - 1) << "no line feed in the noise";
+  EXPECT_TRUE(got.ends_with(kCaptured1));
+  Exchange(kCapture2, kCaptured2);  // then every answer as it should be
+}
+
 TEST_F(SimFault, HangUpAfterBlockK) {
   const auto image = runtime_.path() / "image.bin";
   Start({"--hang-up-after", "2", "--image-out", image.string()});

@@ -90,6 +90,13 @@ int SimProcess::Stop() {
   return WaitForExit(std::chrono::seconds(5));
 }
 
+void SimProcess::Kill() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+}
+
 int SimProcess::WaitForExit(std::chrono::milliseconds limit) {
   if (pid_ <= 0) return -1;
   const auto end = Clock::now() + limit;

@@ -26,6 +26,8 @@ class SimProcess {
   const std::string& port_path() const { return port_path_; }
   // Sends SIGTERM and returns the exit status (-1 if it did not exit normally).
   int Stop();
+  // Ends it with SIGKILL, as a crash would: it cleans nothing up.
+  void Kill();
   // Waits for the process to end by itself; -1 on time-out or abnormal end.
   int WaitForExit(std::chrono::milliseconds limit);
 

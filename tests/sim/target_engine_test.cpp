@@ -148,7 +148,9 @@ TEST(SimOptions, ParsesEveryFlagAndRejectsNonsense) {
                                     "--garbage-every",
                                     "10",
                                     "--hang-up-after",
-                                    "11"});
+                                    "11",
+                                    "--noise-bytes",
+                                    "12"});
   ASSERT_TRUE(std::holds_alternative<SimOptions>(parsed));
   const auto& o = std::get<SimOptions>(parsed);
   EXPECT_EQ(o.name, "bench");
@@ -159,6 +161,7 @@ TEST(SimOptions, ParsesEveryFlagAndRejectsNonsense) {
   EXPECT_EQ(o.faults.split_pause_ms, 0u);
   EXPECT_EQ(o.faults.block_status_bits.at(2), 0x0841) << "repeated flags add up";
   EXPECT_EQ(o.faults.hang_up_after_block, 11u);
+  EXPECT_EQ(o.faults.noise_bytes, 12u);
 
   EXPECT_TRUE(std::holds_alternative<ShowHelp>(ParseOptions({"--baud", "9600", "--help"})));
   for (const auto& bad : {std::vector<std::string>{"--name", "../x"},

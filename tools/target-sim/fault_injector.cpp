@@ -17,6 +17,17 @@ bool FaultInjector::Dropped(const AnswerContext& context) const {
   return context.command && options_.drop_commands.contains(*context.command);
 }
 
+std::string FaultInjector::LineNoise(size_t count) {
+  std::string noise(count, '\0');
+  uint32_t state = 0x2545F491u;
+  for (char& c : noise) {
+    state = state * 1664525u + 1013904223u;  // any fixed sequence will do
+    c = static_cast<char>(state >> 24);
+    if (c == '\n') c = '\x0B';
+  }
+  return noise;
+}
+
 AnswerPlan FaultInjector::Plan(const AnswerContext& context, Response response) {
   AnswerPlan plan;
   const uint32_t n = context.record_number;
@@ -24,7 +35,8 @@ AnswerPlan FaultInjector::Plan(const AnswerContext& context, Response response) 
                  context.block_number == options_.hang_up_after_block && !context.retransmission;
 
   std::string text;
-  if (options_.garbage_every != 0 && n % options_.garbage_every == 0) text = kGarbageLine;
+  if (options_.noise_bytes != 0 && n == 1) text = LineNoise(options_.noise_bytes);
+  if (options_.garbage_every != 0 && n % options_.garbage_every == 0) text += kGarbageLine;
   if (!Dropped(context)) {
     if (options_.wrong_sequence == n) ++response.sequence;
     const bool lower_case = options_.lower_case_from != 0 && n >= options_.lower_case_from;

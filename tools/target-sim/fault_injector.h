@@ -26,6 +26,7 @@ struct FaultOptions {
   std::map<size_t, uint16_t> block_status_bits;  // block K -> bits on its acknowledgement
   uint32_t garbage_every = 0;                    // a garbage line before every Nth record's answer
   size_t hang_up_after_block = 0;                // close the port after acknowledging block K
+  uint32_t noise_bytes = 0;  // line noise without a line feed before the first answer
 };
 
 struct AnswerContext {
@@ -49,6 +50,10 @@ struct AnswerPlan {
 class FaultInjector {
  public:
   static constexpr const char* kGarbageLine = "#?~ line noise ~?#\r\n";
+
+  // `count` bytes of what a line at the wrong speed delivers: any byte but
+  // a line feed, so the host finds no line end in them.
+  static std::string LineNoise(size_t count);
 
   explicit FaultInjector(FaultOptions options) : options_(std::move(options)) {}
 

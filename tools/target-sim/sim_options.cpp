@@ -113,6 +113,7 @@ const std::map<std::string, Setter, std::less<>>& Setters() {
          return std::nullopt;
        }},
       {"--garbage-every", FaultNumber(&FaultOptions::garbage_every)},
+      {"--noise-bytes", FaultNumber(&FaultOptions::noise_bytes)},
       {"--hang-up-after",
        [](SimOptions& o, std::string_view v) -> std::optional<std::string> {
          const auto n = ReadNumber(v);
@@ -219,6 +220,9 @@ image). All can be combined:
                            e.g. --status-bits 2:0840
   --garbage-every N      send a garbage line before the answer to every Nth
                            record                        e.g. --garbage-every 5
+  --noise-bytes N        send N bytes of line noise without a line feed (a line
+                           at the wrong speed) before the first answer
+                           e.g. --noise-bytes 10240
   --hang-up-after K      close the port after acknowledging block K, as an
                            unplugged adapter does, and end
                            e.g. --hang-up-after 3

@@ -20,39 +20,24 @@ timespec ToTimespec(int timeout_ms) {
 
 }  // namespace
 
-SimPort::SimPort(const std::string& name) : name_(name) {
-  const auto existing = platform::VirtualPortDirectory() / name;
-  std::error_code ec;
-  // A link whose pseudo-terminal still exists belongs to a running simulator:
-  // taking it over would cut that one off from its host.
-  if (std::filesystem::is_symlink(existing, ec) && std::filesystem::exists(existing, ec)) {
-    throw std::runtime_error("the port name '" + name + "' is in use (" + existing.string() +
-                             "); choose another with --name, or end the simulator using it");
-  }
+SimPort::SimPort(const std::string& name) {
   ::fcntl(pty_.MasterFd(), F_SETFL, ::fcntl(pty_.MasterFd(), F_GETFL) | O_NONBLOCK);
   ApplyRawMode();
   try {
-    link_path_ = platform::PublishVirtualPort(name, pty_.SlavePath());
+    // A running simulator holds its name: taking it over would cut that one
+    // off from its host. The entry of one that was killed is free again.
+    publication_.emplace(name, pty_.SlavePath());
+  } catch (const platform::VirtualPortInUse& error) {
+    throw std::runtime_error(std::string(error.what()) +
+                             "; choose another with --name, or end the simulator using it");
   } catch (const std::system_error& error) {
     throw std::runtime_error(std::string(error.what()) +
                              "; check that the directory is writable or set XDG_RUNTIME_DIR");
   }
-  published_ = true;
+  link_path_ = publication_->path();
 }
 
-SimPort::~SimPort() {
-  Unpublish();
-}
-
-void SimPort::Unpublish() noexcept {
-  if (!published_) return;
-  published_ = false;
-  // Only our own entry: a later simulator may have replaced a stale one.
-  std::error_code ec;
-  if (std::filesystem::read_symlink(link_path_, ec) == pty_.SlavePath()) {
-    platform::UnpublishVirtualPort(name_);
-  }
-}
+SimPort::~SimPort() = default;
 
 SimPort::Event SimPort::Wait(long long timeout_us, bool want_write, const StopSignals& stop) {
   if (stop.requested()) return Event::kStop;
@@ -111,7 +96,7 @@ void SimPort::ApplyRawMode() {
 }
 
 void SimPort::HangUp() {
-  Unpublish();
+  if (publication_) publication_->Withdraw();
   pty_.CloseMaster();
 }
 

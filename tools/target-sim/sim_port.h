@@ -2,9 +2,11 @@
 // The simulator's end of the line: a pseudo-terminal published in the
 // virtual-port directory. The host opens the published entry like a port.
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "platform/pseudo_terminal.h"
+#include "platform/virtual_ports.h"
 #include "stop_signals.h"
 
 namespace targetsim {
@@ -42,12 +44,11 @@ class SimPort {
   void HangUp();
 
  private:
-  void Unpublish() noexcept;
-
   platform::PseudoTerminal pty_;
-  std::string name_;
   std::filesystem::path link_path_;
-  bool published_ = false;
+  // Holds the entry's lock while this process runs: if it is killed, the
+  // entry is known to be stale and its name free again.
+  std::optional<platform::VirtualPortPublication> publication_;
 };
 
 }  // namespace targetsim

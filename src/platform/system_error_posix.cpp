@@ -1,7 +1,7 @@
-#include "platform/system_error.h"
-
 #include <cerrno>
 #include <cstring>
+
+#include "platform/system_error.h"
 
 namespace platform {
 namespace {
@@ -20,10 +20,6 @@ namespace {
 
 int LastError() {
   return errno;
-}
-
-void SetLastError(int code) {
-  errno = code;
 }
 
 std::string SystemErrorText(int code) {

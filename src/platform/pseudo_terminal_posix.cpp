@@ -1,5 +1,3 @@
-#include "platform/pseudo_terminal.h"
-
 #include <fcntl.h>
 #include <stdlib.h>
 #include <termios.h>
@@ -7,6 +5,8 @@
 
 #include <cerrno>
 #include <system_error>
+
+#include "platform/pseudo_terminal.h"
 
 namespace platform {
 
@@ -28,7 +28,9 @@ PseudoTerminal::PseudoTerminal() {
   }
 }
 
-PseudoTerminal::~PseudoTerminal() { CloseMaster(); }
+PseudoTerminal::~PseudoTerminal() {
+  CloseMaster();
+}
 
 void PseudoTerminal::CloseMaster() noexcept {
   if (master_fd_ >= 0) {

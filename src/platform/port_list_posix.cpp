@@ -1,5 +1,3 @@
-#include "platform/port_list.h"
-
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
@@ -11,6 +9,7 @@
 #include <system_error>
 
 #include "platform/natural_order.h"
+#include "platform/port_list.h"
 #include "platform/virtual_ports.h"
 
 namespace fs = std::filesystem;

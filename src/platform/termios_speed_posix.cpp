@@ -1,6 +1,6 @@
 // Only the kernel's termios definitions here: <termios.h> must not be mixed
 // in, its struct termios differs from the kernel's.
-#include "platform/termios_speed.h"
+#include "platform/termios_speed_posix.h"
 
 #include <asm/ioctls.h>
 #include <asm/termbits.h>
@@ -11,7 +11,7 @@ extern "C" int ioctl(int fd, unsigned long request, ...);
 
 namespace platform {
 
-bool SetSpeed(int fd, uint32_t speed) {
+bool SetArbitrarySpeed(int fd, uint32_t speed) {
   if (speed == 0) {
     // Speed 0 would hang up the line.
     errno = EINVAL;

@@ -1,6 +1,7 @@
-#include "platform/device_names.h"
-
 #include <cctype>
+
+#include "platform/device_names.h"
+#include "platform/virtual_ports.h"
 
 namespace platform {
 namespace {
@@ -19,14 +20,22 @@ unsigned long ComPortNumber(const std::string& name) {
   return n;
 }
 
-}  // namespace
-
-std::string ResolveDeviceName(const std::string& name) {
+std::string DevicePathOf(const std::string& name) {
   if (name.find('/') != std::string::npos) return name;
   if (const unsigned long n = ComPortNumber(name); n >= 1) {
     return "/dev/ttyS" + std::to_string(n - 1);
   }
   return "/dev/" + name;
+}
+
+}  // namespace
+
+std::string ResolveDeviceName(const std::string& name) {
+  const std::string kDeviceNamespace = "\\\\.\\";
+  const std::string path = DevicePathOf(
+      name.starts_with(kDeviceNamespace) ? name.substr(kDeviceNamespace.size()) : name);
+  CheckVirtualPortEntry(path);
+  return path;
 }
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-#include "platform/manual_reset_event.h"
+#include "platform/manual_reset_event_posix.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -8,6 +8,8 @@
 #include <chrono>
 #include <climits>
 #include <vector>
+
+#include "platform/manual_reset_event.h"
 
 namespace platform {
 namespace {
@@ -32,35 +34,41 @@ int PollFor(std::vector<pollfd>& fds, uint32_t timeout_ms) {
 
 }  // namespace
 
-ManualResetEvent::ManualResetEvent(bool initially_signaled) {
-  fd_ = ::eventfd(initially_signaled ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (fd_ < 0) creation_error_ = errno;
+ManualResetEvent::ManualResetEvent(bool initially_signaled) : impl_(std::make_unique<Impl>()) {
+  impl_->fd = ::eventfd(initially_signaled ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (impl_->fd < 0) impl_->creation_error = errno;
 }
 
 ManualResetEvent::~ManualResetEvent() {
-  if (fd_ >= 0) ::close(fd_);
+  if (impl_->fd >= 0) ::close(impl_->fd);
+}
+
+int ManualResetEvent::CreationError() const {
+  return impl_->creation_error;
 }
 
 void ManualResetEvent::Signal() {
-  if (fd_ < 0) return;
+  const int fd = impl_->fd;
+  if (fd < 0) return;
   // The counter only has to be non-zero; a full counter (EAGAIN) is still
   // signalled.
   const uint64_t one = 1;
-  while (::write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
+  while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
   }
 }
 
 void ManualResetEvent::Reset() {
-  if (fd_ < 0) return;
+  const int fd = impl_->fd;
+  if (fd < 0) return;
   // One read takes the whole counter to zero.
   uint64_t value = 0;
-  while (::read(fd_, &value, sizeof value) < 0 && errno == EINTR) {
+  while (::read(fd, &value, sizeof value) < 0 && errno == EINTR) {
   }
 }
 
 bool ManualResetEvent::IsSignaled() const {
-  if (fd_ < 0) return false;
-  pollfd pfd{fd_, POLLIN, 0};
+  if (impl_->fd < 0) return false;
+  pollfd pfd{impl_->fd, POLLIN, 0};
   int ready;
   while ((ready = ::poll(&pfd, 1, 0)) < 0 && errno == EINTR) {
   }
@@ -68,11 +76,11 @@ bool ManualResetEvent::IsSignaled() const {
 }
 
 WaitResult ManualResetEvent::Wait(uint32_t timeout_ms) {
-  if (fd_ < 0) {
-    errno = creation_error_;
+  if (impl_->fd < 0) {
+    errno = impl_->creation_error;
     return WaitResult::Error;
   }
-  std::vector<pollfd> fds{{fd_, POLLIN, 0}};
+  std::vector<pollfd> fds{{impl_->fd, POLLIN, 0}};
   const int ready = PollFor(fds, timeout_ms);
   if (ready < 0) return WaitResult::Error;
   return ready == 0 ? WaitResult::Timeout : WaitResult::Signaled;
@@ -90,11 +98,12 @@ int WaitForAny(std::span<ManualResetEvent* const> events, uint32_t timeout_ms) {
       errno = EINVAL;
       return -1;
     }
-    if (event->PollFd() < 0) {
+    const int fd = ManualResetEventAccess::PollFd(*event);
+    if (fd < 0) {
       errno = event->CreationError();
       return -1;
     }
-    fds.push_back({event->PollFd(), POLLIN, 0});
+    fds.push_back({fd, POLLIN, 0});
   }
   const int ready = PollFor(fds, timeout_ms);
   if (ready < 0) return -1;

@@ -1,7 +1,7 @@
-#include "platform/thread_priority.h"
-
 #include <pthread.h>
 #include <sched.h>
+
+#include "platform/thread_priority.h"
 
 namespace platform {
 
