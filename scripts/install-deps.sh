@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev
   clang libclang-rt-14-dev
   xvfb xauth
+  dpkg-dev file man-db desktop-file-utils appstream
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Quarnel and runs every test: the unit and integration tests, the
-# serial component under the thread and address sanitizers, and a short fuzz
-# run of the response decoder.
+# serial component under the thread and address sanitizers, a short fuzz
+# run of the response decoder, and the checks of the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,4 +20,5 @@ fi
 if [ -f scripts/fuzz.sh ]; then
   bash scripts/fuzz.sh "${QUARNEL_FUZZ_SECONDS:-30}"
 fi
+bash scripts/package-checks.sh
 echo "All tests passed."

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "hex_text.h"
+#include "quarnel_version.h"
 #include "sim_options.h"
 #include "sim_port.h"
 #include "stop_signals.h"
@@ -129,6 +130,10 @@ int main(int argc, char** argv) {
   const auto parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (std::holds_alternative<ShowHelp>(parsed)) {
     std::cout << HelpText();
+    return 0;
+  }
+  if (std::holds_alternative<ShowVersion>(parsed)) {
+    std::cout << "quarnel-target-sim " << quarnel::kVersion << std::endl;
     return 0;
   }
   if (const auto* error = std::get_if<OptionError>(&parsed)) {

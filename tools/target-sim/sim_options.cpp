@@ -127,11 +127,13 @@ const std::map<std::string, Setter, std::less<>>& Setters() {
 
 }  // namespace
 
-std::variant<SimOptions, ShowHelp, OptionError> ParseOptions(const std::vector<std::string>& args) {
+std::variant<SimOptions, ShowHelp, ShowVersion, OptionError> ParseOptions(
+    const std::vector<std::string>& args) {
   SimOptions options;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
     if (arg == "--help" || arg == "-h") return ShowHelp{};
+    if (arg == "--version") return ShowVersion{};
     if (arg == "--verbose" || arg == "-v") {
       options.verbose = true;
       continue;
@@ -191,6 +193,7 @@ Target:
   --verbose, -v          log every record received and every answer sent,
                            with time stamps, to stderr
   --help, -h             this text
+  --version              print the version and exit
 
 Faults (records are counted from 1 in the order they are answered; a
 retransmitted block counts again; blocks are counted by their place in the

@@ -22,11 +22,13 @@ struct SimOptions {
 };
 
 struct ShowHelp {};
+struct ShowVersion {};
 struct OptionError {
   std::string message;
 };
 
-std::variant<SimOptions, ShowHelp, OptionError> ParseOptions(const std::vector<std::string>& args);
+std::variant<SimOptions, ShowHelp, ShowVersion, OptionError> ParseOptions(
+    const std::vector<std::string>& args);
 std::string HelpText();
 
 }  // namespace targetsim

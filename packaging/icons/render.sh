@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Renders the PNG sizes of the icon from its drawings. Run after changing a
+# drawing and commit the PNGs: building Quarnel does not need an SVG renderer.
+# Needs rsvg-convert (Debian package librsvg2-bin).
+set -euo pipefail
+cd "$(dirname "$0")"
+id=org.quarnel.Quarnel
+for size in 16 24 32 48 64 128 256; do
+  # The smallest size has a drawing of its own, laid on the pixel grid.
+  source=$id.svg
+  [ "$size" -eq 16 ] && source=$id-16.svg
+  mkdir -p "hicolor/${size}x${size}"
+  rsvg-convert --width "$size" --height "$size" "$source" -o "hicolor/${size}x${size}/$id.png"
+done
