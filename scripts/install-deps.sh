@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing Quarnel needs.
+# Installs the Debian packages that building and testing Quarnel needs
+# (with the argument `windows`: those of the Windows cross build).
 # Idempotent: does nothing when everything is there already.
 set -euo pipefail
 
@@ -11,6 +12,10 @@ packages=(
   xvfb xauth
   dpkg-dev file man-db desktop-file-utils appstream
 )
+# The Windows cross build, and Wine to run its tests.
+if [ "${1:-}" = windows ]; then
+  packages=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
