@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "link/codes.h"
-#include "link/link_state.h"
 #include "link/records.h"
 #include "link/status_bits.h"
 #include "operations/image_reader.h"
@@ -58,14 +57,14 @@ void TForm1::BPicSourceClick(tk::TObject*) {
   }
   SourceFileName = OpenDialog1.FileName;
   SourceFileChosen = true;
-  UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus()));
+  UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus));
   // Shown only: the run always uses SourceFileName.
   EPicSource.SetText(SourceFileName);
   AppendLogLine(Memo1, SourceFileName);
 }
 
 void TForm1::BPicProgramClick(tk::TObject*) {
-  Link().SequenceNumber = 0;
+  Link.SequenceNumber = 0;
   Timer1.SetEnabled(false);
   Timer1.OnTimer = [this](tk::TObject* sender) { ProgramSupervisor(sender); };
   Timer1.SetInterval(kRetransmitIntervalMs);
@@ -96,7 +95,7 @@ void TForm1::BPicProgramClick(tk::TObject*) {
     return;
   }
   AppendLogLine(Memo1, "Programming from " + SourceFileName);
-  SendDataRecord(block, Port());
+  SendDataRecord(Link, block, Port());
   Timer1.SetEnabled(true);
   RetryCount = 0;
   DisableTargetButtons();
@@ -104,7 +103,7 @@ void TForm1::BPicProgramClick(tk::TObject*) {
 
 void TForm1::HandleBlockAck(const std::string& record) {
   Timer1.SetEnabled(false);
-  const int32_t status = TargetStatus();
+  const int32_t status = TargetStatus;
 
   if (status & kStatusNotInLoaderMode) {
     AppendLogLine(Memo1, "ERROR - System not in Loader Mode");
@@ -136,7 +135,7 @@ void TForm1::HandleBlockAck(const std::string& record) {
   tk::MainLoop().Pause(kPacingPauseMs);
   if (BlocksSent < INT32_MAX) ++BlocksSent;
   Gauge1.SetProgress(BlocksSent);
-  SendDataRecord(block, Port());
+  SendDataRecord(Link, block, Port());
   Timer1.SetInterval(kRetransmitIntervalMs);
   Timer1.SetEnabled(true);
   RetryCount = 0;
@@ -146,13 +145,13 @@ void TForm1::ProgramSupervisor(tk::TObject*) {
   Timer1.SetEnabled(false);
   ++RetryCount;
   if (RetryCount < kSendingsPerRecord) {
-    ResendLastRecord(Port());
+    ResendLastRecord(Link, Port());
     Timer1.SetInterval(kRetransmitIntervalMs);
     Timer1.SetEnabled(true);
   } else {
     // The gauge stays where the run stopped, showing how far it got.
     AppendLogLine(Memo1, "FAILED - Comms Timeout Error");
-    UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus()));
+    UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus));
     if (SourceFileOpen) {
       SourceFile.reset();
       SourceFileOpen = false;
@@ -169,7 +168,7 @@ void TForm1::ProgrammingComplete() {
     SourceFile.reset();
     SourceFileOpen = false;
   }
-  UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus()));
+  UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus));
   LastResponseCode = kRunEndedMarker;
 }
 

@@ -6,7 +6,6 @@
 #include <ctime>
 
 #include "comm/VaComm.h"
-#include "link/link_state.h"
 #include "operations/image_reader.h"
 #include "ui/window_geometry.h"
 
@@ -52,7 +51,7 @@ void TForm1::FormCreate(tk::TObject*) {
   SourceFileChosen = false;
   SourceFileOpen = false;
   BStopCapture.SetEnabled(false);
-  Link().SequenceNumber = 0;
+  Link.SequenceNumber = 0;
 }
 
 void TForm1::FormClose(tk::TObject*) {}

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/link_port.h"
+#include "link/link_state.h"
 #include "toolkit/controls.h"
 
 namespace comm {
@@ -80,7 +81,11 @@ class TForm1 : public tk::TForm {
   std::unique_ptr<comm::TVaComm> VaComm;
 
   // ---- fields ----
-  uint8_t EngineeringMode = 0;  // 1 = full layout, 0 = guided layout
+  // This window's side of the link: its own sequence numbers and last record,
+  // and the status word of the last answer that passed the sequence check.
+  LinkState Link;
+  int32_t TargetStatus = 0;
+  uint8_t EngineeringMode = 0;   // 1 = full layout, 0 = guided layout
   int32_t LastResponseCode = 0;  // last accepted code, or the markers 98 / 99
   std::string ReceivedLine;
   int32_t ReceivedLength = 0;
@@ -142,9 +147,9 @@ class TForm1 : public tk::TForm {
   LinkPort& Port();
 
  private:
-  void BuildControls();      // names, captions, fonts, geometry, parents
-  void BindHandlers();       // OnClick and the like
-  void CreateSerialPort();   // VaComm from its window definition
+  void BuildControls();     // names, captions, fonts, geometry, parents
+  void BindHandlers();      // OnClick and the like
+  void CreateSerialPort();  // VaComm from its window definition
   std::string TimeStamp() const;
 
   Environment env_;

@@ -3,7 +3,6 @@
 #include <limits>
 
 #include "link/codes.h"
-#include "link/link_state.h"
 #include "link/records.h"
 #include "link/response_record.h"
 #include "link/status_bits.h"
@@ -32,7 +31,7 @@ void TForm1::HandleReceivedLine() {
 }
 
 void TForm1::DecodeResponse() {
-  const uint16_t expected = Link().SequenceNumber;
+  const uint16_t expected = Link.SequenceNumber;
   switch (CheckResponse(ReceivedLine, expected)) {
     case ResponseVerdict::TooShort:
       AppendLogLine(Memo1, TooShortMessage(ReceivedLine));
@@ -54,7 +53,7 @@ void TForm1::DecodeResponse() {
   // as it was received.
   const std::string record = ReceivedLine;
   const ResponseFields fields = *SplitResponse(record);
-  TargetStatus() = HexToInt(fields.status);
+  TargetStatus = HexToInt(fields.status);
   LastResponseCode = HexToInt(fields.code);
   const int32_t code = LastResponseCode;
 
@@ -67,12 +66,12 @@ void TForm1::DecodeResponse() {
   if (text.empty()) return;  // codes that are only stored
   AppendLogLine(Memo1, std::string(text));
   ShowTargetInfo(record);
-  UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus()));
+  UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus));
 }
 
 void TForm1::ShowTargetInfo(const std::string& record) {
   for (const std::string& line : TargetInfoHeading(record)) AppendLogLine(Memo1, line);
-  ReportStatusBits(static_cast<uint16_t>(TargetStatus()));
+  ReportStatusBits(static_cast<uint16_t>(TargetStatus));
   AppendLogLine(Memo1, TargetInfoUnderline());
 }
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "link/link_port.h"
-#include "link/link_state.h"
 #include "toolkit/headless_event_loop.h"
 #include "ui/main_window.h"
 
@@ -44,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     harness.port.pending.assign(reinterpret_cast<const char*>(data), size);
   }
   // The decoder compares with the last sequence sent; keep it reachable.
-  quarnel::Link().SequenceNumber = 0;
+  harness.form.Link.SequenceNumber = 0;
   harness.form.HandleReceivedLine();
   return 0;
 }

@@ -10,7 +10,6 @@
 
 #include "comm/VaComm.h"
 #include "fake_link_port.h"
-#include "link/link_state.h"
 #include "link/records.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
@@ -46,8 +45,6 @@ inline std::string Response(uint16_t target_id, uint16_t sequence, uint8_t code,
 class FormTest : public ::testing::Test {
  protected:
   FormTest() {
-    Link() = LinkState{};
-    TargetStatus() = 0;
     tk::Application::Instance().SetDialogService(&dialogs);
     form = MakeForm();
   }
@@ -72,7 +69,7 @@ class FormTest : public ::testing::Test {
   }
   // The answer the target gives to the record sent last.
   std::string Answer(uint8_t code, uint16_t status) {
-    return Response(0x1A2B, Link().SequenceNumber, code, status);
+    return Response(0x1A2B, form->Link.SequenceNumber, code, status);
   }
   void PressF12() {
     uint16_t key = tk::VK_F12;

@@ -81,7 +81,7 @@ TEST_F(FormTest, StartState) {
   EXPECT_EQ(form->CCommPort.ItemIndex(), 0);
   EXPECT_EQ(form->CCommPort.Text(), "COM3");
   EXPECT_EQ(form->connect.Caption(), "Connect");
-  EXPECT_EQ(Link().SequenceNumber, 0);
+  EXPECT_EQ(form->Link.SequenceNumber, 0);
   EXPECT_FALSE(form->SourceFileChosen);
   EXPECT_FALSE(form->SourceFileOpen);
   EXPECT_EQ(form->LastResponseCode, 0);

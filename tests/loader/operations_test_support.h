@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "link/link_port.h"
-#include "link/link_state.h"
 #include "link/records.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
@@ -93,7 +92,6 @@ inline std::vector<uint8_t> PayloadOf(const std::string& record) {
 class OperationsTest : public ::testing::Test {
  protected:
   OperationsTest() {
-    TargetStatus() = 0;
     tk::Application::Instance().SetDialogService(&dialogs);
     tk::Application::Instance().SetExceptionHandler([this](std::exception_ptr error, tk::TObject*) {
       reported_errors.push_back(tk::ExceptionMessage(error));
@@ -121,7 +119,7 @@ class OperationsTest : public ::testing::Test {
   // The target's answer to the record sent last, through the window's own
   // reception path, as the port's event-character notification delivers it.
   void Answer(uint8_t code, uint16_t status) {
-    Deliver(ResponseRecord(Link().SequenceNumber, code, status));
+    Deliver(ResponseRecord(form->Link.SequenceNumber, code, status));
   }
   void Deliver(const std::string& text) {
     port.incoming = text;

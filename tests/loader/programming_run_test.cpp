@@ -38,7 +38,7 @@ class ProgrammingRunTest : public OperationsTest {
     dialogs.chosen_path = path;
     form->BPicSourceClick();
     form->Button1Click();
-    TargetStatus() = kLoaderMode;
+    form->TargetStatus = kLoaderMode;
     port.written.clear();
   }
   void Start(const std::string& path) {
@@ -48,7 +48,7 @@ class ProgrammingRunTest : public OperationsTest {
 };
 
 TEST_F(ProgrammingRunTest, ChoosingTheImageShowsAndLogsItsPath) {
-  TargetStatus() = kLoaderMode;
+  form->TargetStatus = kLoaderMode;
   dialogs.chosen_path = "/images/unit 7.cry";
   form->BPicSourceClick();
 

@@ -48,7 +48,7 @@ TEST_P(ReportedCodes, ReportTextTargetInfoAndButtons) {
   Receive(Answer(row.code, 0x4010));
 
   EXPECT_EQ(form->LastResponseCode, row.code);
-  EXPECT_EQ(TargetStatus(), 0x4010);
+  EXPECT_EQ(form->TargetStatus, 0x4010);
   const std::vector<std::string> expected = {row.text,
                                              "Target ID:              1A2B",
                                              "Sequence #:             0001",
@@ -83,7 +83,7 @@ TEST_F(ResponseHandling, CodesWithoutReportAreOnlyStored) {
     const bool erase_enabled = form->BErase.Enabled();
     Receive(Answer(code, 0x4000 | code));
     EXPECT_EQ(form->LastResponseCode, code);
-    EXPECT_EQ(TargetStatus(), 0x4000 | code);
+    EXPECT_EQ(form->TargetStatus, 0x4000 | code);
     EXPECT_EQ(Status(), memo) << int{code};
     EXPECT_EQ(form->BErase.Enabled(), erase_enabled);  // no enabling rule
     EXPECT_TRUE(CaptureStillRepeats()) << int{code};
@@ -98,7 +98,7 @@ TEST_F(ResponseHandling, BlockAcknowledgedOutsideARunOnlyStopsTheTimer) {
   EXPECT_FALSE(CaptureStillRepeats());
   EXPECT_EQ(Status(), memo);
   EXPECT_EQ(form->LastResponseCode, 4);
-  EXPECT_EQ(TargetStatus(), 0x4000);
+  EXPECT_EQ(form->TargetStatus, 0x4000);
 }
 
 TEST_F(ResponseHandling, BlockAcknowledgedWithAbortBitEndsTheRun) {
@@ -129,7 +129,7 @@ TEST_F(ResponseHandling, LowerCaseRecordShownAsReceived) {
                                    "Target ID:              1a2b", "Sequence #:             0001",
                                    "Target Status:          c000", "  pending Reset vector",
                                    "  in loader mode", std::string(38, '_')}));
-  EXPECT_EQ(TargetStatus(), 0xC000);
+  EXPECT_EQ(form->TargetStatus, 0xC000);
 }
 
 TEST_F(ResponseHandling, AllStatusBitsAndNone) {
@@ -154,13 +154,13 @@ class ResponseFailures : public ResponseHandling {
   // A failure changes nothing but the one line in the status display.
   void ExpectOnlyLogged(const std::string& text, const std::string& line) {
     StartCapture();
-    TargetStatus() = 0x4000;
+    form->TargetStatus = 0x4000;
     form->LastResponseCode = 77;
     const size_t before = Status().size();
     Receive(text);
     ASSERT_EQ(Status().size(), before + 1);
     EXPECT_EQ(Status().back(), line);
-    EXPECT_EQ(TargetStatus(), 0x4000);
+    EXPECT_EQ(form->TargetStatus, 0x4000);
     EXPECT_EQ(form->LastResponseCode, 77);
     EXPECT_TRUE(form->Timer1.Enabled());
     EXPECT_TRUE(CaptureStillRepeats());
@@ -193,7 +193,7 @@ TEST_F(ResponseFailures, ChecksumErrorWithNothingMore) {
 }
 
 TEST_F(ResponseFailures, WrongSequence) {
-  Link().SequenceNumber = 10;
+  form->Link.SequenceNumber = 10;
   ExpectOnlyLogged(Response(0, 0x000A, 3, 0), "Incorrect sequence: 000A, expected: 11");
 }
 
@@ -201,7 +201,7 @@ TEST_F(ResponseFailures, StaleCaptureAnswerKeepsTheCaptureGoing) {
   StartCapture();
   const std::string first_answer = Answer(3, 0x4000);
   loop.AdvanceBy(500);  // the next capture command goes out
-  ASSERT_EQ(Link().SequenceNumber, 2);
+  ASSERT_EQ(form->Link.SequenceNumber, 2);
   Receive(first_answer);
   EXPECT_EQ(Status().back(), "Incorrect sequence: 0001, expected: 2");
   EXPECT_TRUE(CaptureStillRepeats());

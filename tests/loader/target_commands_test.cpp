@@ -91,7 +91,7 @@ TEST_F(CaptureTest, WithThePortClosedTheCaptureRepeatsSilently) {
   form->LocateClick();
   loop.AdvanceBy(1000);
   EXPECT_TRUE(port.written.empty());
-  EXPECT_EQ(Link().SequenceNumber, 3);  // numbered all the same
+  EXPECT_EQ(form->Link.SequenceNumber, 3);  // numbered all the same
   EXPECT_TRUE(form->Timer1.Enabled());
   EXPECT_TRUE(LinesSince(mark).empty());
 }
@@ -168,7 +168,7 @@ TEST_F(EraseTest, NoAnswerIsReportedAtExactly20Seconds) {
   EXPECT_FALSE(form->BEraseEE.Enabled());
   EXPECT_FALSE(form->BErasePRG.Enabled());
   EXPECT_FALSE(form->BPicProgram.Enabled());
-  EXPECT_EQ(TargetStatus(), kLoaderMode);
+  EXPECT_EQ(form->TargetStatus, kLoaderMode);
   EXPECT_FALSE(form->Timer1.Enabled());
   EXPECT_EQ(form->LastResponseCode, 3);  // the guided flow is not running
 
@@ -241,7 +241,7 @@ TEST_F(SimulatedCaptureTest, ActsAsALoaderModeAnswerWithoutSendingAnything) {
   EXPECT_TRUE(form->BEraseEE.Enabled());
   EXPECT_TRUE(form->BErasePRG.Enabled());
   EXPECT_FALSE(form->BPicProgram.Enabled());  // no file chosen
-  EXPECT_EQ(TargetStatus(), 0);
+  EXPECT_EQ(form->TargetStatus, 0);
   loop.AdvanceBy(2000);
   EXPECT_EQ(port.written.size(), 1u);
   EXPECT_FALSE(form->Button1.Visible());
