@@ -8,28 +8,16 @@
 
 #include "link/codes.h"
 #include "link/records.h"
-#include "link/status_bits.h"
+#include "operations/block_ack.h"
 #include "operations/image_reader.h"
+#include "operations/retransmission.h"
 #include "toolkit/event_loop.h"
 #include "ui/main_window.h"
 
 namespace quarnel {
 namespace {
 
-constexpr uint32_t kRetransmitIntervalMs = 2000;
-constexpr int32_t kSendingsPerRecord = 10;  // the first sending and nine retransmissions
-constexpr uint32_t kPacingPauseMs = 30;     // lets the target finish programming the block
-
-struct ErrorBitLine {
-  int32_t bit;
-  const char* line;
-};
-constexpr ErrorBitLine kProgrammingErrorLines[] = {
-    {0x0800, "  record frame length error"},
-    {0x0200, "  record framing error"},
-    {0x0040, "  record checksum error"},
-    {0x0002, "  missing Type 4 record"},
-};
+constexpr uint32_t kPacingPauseMs = 30;  // lets the target finish programming the block
 
 using Block = std::array<uint8_t, BlockSize>;
 
@@ -103,22 +91,12 @@ void TForm1::BPicProgramClick(tk::TObject*) {
 
 void TForm1::HandleBlockAck(const std::string& record) {
   Timer1.SetEnabled(false);
-  const int32_t status = TargetStatus;
-
-  if (status & kStatusNotInLoaderMode) {
-    AppendLogLine(Memo1, "ERROR - System not in Loader Mode");
-    AppendLogLine(Memo1, "  Programming Aborted");
-    ShowTargetInfo(record);
-    ProgrammingComplete();
-    return;
-  }
-  if (status & kStatusProgrammingErrors) {
-    UpdateButtonsForStatus(static_cast<uint16_t>(status));
-    AppendLogLine(Memo1, "ERROR - Error during Programming");
-    for (const auto& [bit, line] : kProgrammingErrorLines) {
-      if (status & bit) AppendLogLine(Memo1, line);
-    }
-    AppendLogLine(Memo1, "  Programming Aborted");
+  const auto status = static_cast<uint16_t>(TargetStatus);
+  const AckMeaning meaning = MeaningOfAck(status);
+  if (meaning != AckMeaning::kGoOn) {
+    // Only a record error shows the buttons for the new status first.
+    if (meaning == AckMeaning::kRecordError) UpdateButtonsForStatus(status);
+    for (const std::string& line : AbortLines(meaning, status)) AppendLogLine(Memo1, line);
     ShowTargetInfo(record);
     ProgrammingComplete();
     return;
@@ -144,7 +122,7 @@ void TForm1::HandleBlockAck(const std::string& record) {
 void TForm1::ProgramSupervisor(tk::TObject*) {
   Timer1.SetEnabled(false);
   ++RetryCount;
-  if (RetryCount < kSendingsPerRecord) {
+  if (RetransmissionDue(RetryCount)) {
     ResendLastRecord(Link, Port());
     Timer1.SetInterval(kRetransmitIntervalMs);
     Timer1.SetEnabled(true);
