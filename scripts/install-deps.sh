@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   qt6-base-dev
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb
 )
 missing=()
 for p in "${packages[@]}"; do
