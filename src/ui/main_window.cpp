@@ -21,6 +21,10 @@ constexpr int kDisplayLineCap = 100;
 TForm1::TForm1() : TForm1(Environment{}) {}
 
 TForm1::TForm1(Environment environment) : env_(std::move(environment)) {
+  // A timer starts out running; the limits run only when a sequence asks.
+  for (tk::TTimer* limit : {&capture_limit_, &reset_limit_, &stall_check_}) {
+    limit->SetEnabled(false);
+  }
   BuildControls();
   CreateSerialPort();
   BindHandlers();
@@ -54,7 +58,9 @@ void TForm1::FormCreate(tk::TObject*) {
   Link.SequenceNumber = 0;
 }
 
-void TForm1::FormClose(tk::TObject*) {}
+void TForm1::FormClose(tk::TObject*) {
+  EndSequence(SequenceEnding::kStoppedByOperator);
+}
 
 void TForm1::FormKeyDown(tk::TObject*, uint16_t& key, tk::TShiftState) {
   // The key is left as it is: the focused control still sees it.

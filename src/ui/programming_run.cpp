@@ -66,8 +66,11 @@ void TForm1::BPicProgramClick(tk::TObject*) {
   SourceFile = ImageReader::Open(SourceFileName);
   if (!SourceFile) {
     AppendLogLine(Memo1, "File " + SourceFileName + " not found");
+    NoteRunStart(std::nullopt);
+    EndSequence(SequenceEnding::kImageRefused);
     return;
   }
+  NoteRunStart(SourceFile->Size());
   SourceFileOpen = true;
   Gauge1.Show();
   const uintmax_t whole_blocks = SourceFile->Size() / BlockSize;
@@ -80,10 +83,12 @@ void TForm1::BPicProgramClick(tk::TObject*) {
     SourceFile.reset();
     SourceFileOpen = false;
     AppendLogLine(Memo1, "Error accessing file " + SourceFileName);
+    EndSequence(SequenceEnding::kImageRefused);
     return;
   }
   AppendLogLine(Memo1, "Programming from " + SourceFileName);
   SendDataRecord(Link, block, Port());
+  sequence_.details.blocks_sent = BlocksSent;
   Timer1.SetEnabled(true);
   RetryCount = 0;
   DisableTargetButtons();
@@ -98,6 +103,7 @@ void TForm1::HandleBlockAck(const std::string& record) {
     if (meaning == AckMeaning::kRecordError) UpdateButtonsForStatus(status);
     for (const std::string& line : AbortLines(meaning, status)) AppendLogLine(Memo1, line);
     ShowTargetInfo(record);
+    NoteRunEnd(true, status);
     ProgrammingComplete();
     return;
   }
@@ -107,6 +113,7 @@ void TForm1::HandleBlockAck(const std::string& record) {
   if (ReadBlock(*SourceFile, block) == 0) {
     AppendLogLine(Memo1, "Programming Complete");
     ShowTargetInfo(record);
+    NoteRunEnd(false, status);
     ProgrammingComplete();
     return;
   }
@@ -114,6 +121,7 @@ void TForm1::HandleBlockAck(const std::string& record) {
   if (BlocksSent < INT32_MAX) ++BlocksSent;
   Gauge1.SetProgress(BlocksSent);
   SendDataRecord(Link, block, Port());
+  sequence_.details.blocks_sent = BlocksSent;
   Timer1.SetInterval(kRetransmitIntervalMs);
   Timer1.SetEnabled(true);
   RetryCount = 0;
@@ -122,8 +130,10 @@ void TForm1::HandleBlockAck(const std::string& record) {
 void TForm1::ProgramSupervisor(tk::TObject*) {
   Timer1.SetEnabled(false);
   ++RetryCount;
-  if (RetransmissionDue(RetryCount)) {
+  const bool resend = RetransmissionDue(RetryCount);
+  if (resend) {
     ResendLastRecord(Link, Port());
+    ++sequence_.details.retransmissions;
     Timer1.SetInterval(kRetransmitIntervalMs);
     Timer1.SetEnabled(true);
   } else {
@@ -135,7 +145,9 @@ void TForm1::ProgramSupervisor(tk::TObject*) {
       SourceFileOpen = false;
     }
   }
-  if (LSCProgramTimer.Enabled()) LastResponseCode = kNoAnswerMarker;
+  // With the guided timer every expiry tells it (marker 98); without it the
+  // run, and the sequence, end with the last one.
+  if (LSCProgramTimer.Enabled() || !resend) NoAnswer(SequenceEnding::kNoAnswerToDataRecord);
 }
 
 void TForm1::ProgrammingComplete() {

@@ -23,6 +23,7 @@ void TForm1::HandleReceivedLine() {
   // A notification may find nothing left to read (an earlier one took it):
   // the empty text is logged above and otherwise ignored.
   if (ReceivedLine.empty()) return;
+  ++sequence_.details.lines_received;
   if (ReceivedLine.front() == kResponseStart) {
     DecodeResponse();
   } else {
@@ -56,6 +57,7 @@ void TForm1::DecodeResponse() {
   TargetStatus = HexToInt(fields.status);
   LastResponseCode = HexToInt(fields.code);
   const int32_t code = LastResponseCode;
+  NoteAnswer(std::string(fields.target_id), static_cast<uint16_t>(TargetStatus), code);
 
   if (ResponseCodeStopsTimer(code)) Timer1.SetEnabled(false);
   if (code == kBlockAcknowledgedCode) {

@@ -75,7 +75,8 @@ void TForm1::CatchEraseError(tk::TObject*) {
   UpdateButtonsForStatus(0);
   Timer1.SetEnabled(false);
   AppendLogLine(Memo1, "ERROR - No response to ERASE command");
-  if (LSCProgramTimer.Enabled()) LastResponseCode = kNoAnswerMarker;
+  // With the guided timer, the marker 98 (its next tick disconnects).
+  NoAnswer(SequenceEnding::kNoAnswerToErase);
 }
 
 void TForm1::BResetTargetClick(tk::TObject*) {
@@ -83,6 +84,7 @@ void TForm1::BResetTargetClick(tk::TObject*) {
   SendCommand(Link, kResetCommand, Port());
   Gauge1.Hide();
   AppendLogLine(Memo1, "Reset Target");
+  NoteResetSent();
 }
 
 void TForm1::Button1Click(tk::TObject*) {

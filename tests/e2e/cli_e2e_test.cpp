@@ -88,6 +88,26 @@ TEST_F(CliTest, GuidedSequenceProgramsTheImageAndEndsWithTheResetAnswer) {
   EXPECT_EQ(sim.ReceivedImage(), PaddedToBlocks(image_));
 }
 
+// The case of one status line changed in a copy of the window model: the
+// status display shows the new text, and the exit status is still that of a
+// programmed unit, since the front end reads the window's outcome, not its
+// lines.
+TEST_F(CliTest, AStatusLineWordedDifferentlyKeepsTheExitStatus) {
+  Simulator sim(dir_, {"--erase-ms", "5"});
+  const auto image = Image(100);
+  ChildProcess cli(QUARNEL_CLI_RECASED, {"--port", "sim0", image.string()}, dir_.path(),
+                   dir_.path(), "recased");
+  const auto status = cli.WaitForExit(std::chrono::seconds(60));
+  ASSERT_EQ(sim.Stop(), 0);
+
+  EXPECT_EQ(status, 0) << cli.Stderr();
+  const auto out = SplitLines(cli.Stdout());
+  EXPECT_THAT(out, Contains("Programming complete"));
+  EXPECT_THAT(out, Not(Contains("Programming Complete")));
+  EXPECT_THAT(cli.Stderr(), HasSubstr("programming complete, the target was reset"));
+  EXPECT_EQ(sim.ReceivedImage(), PaddedToBlocks(image_));
+}
+
 TEST_F(CliTest, ErrorBitsOnABlockAbortTheRunAndTheTargetIsStillReset) {
   Simulator sim(dir_, {"--erase-ms", "5", "--status-bits", "3:0840"});
   const auto image = Image(240);

@@ -29,13 +29,19 @@ class ImagePerWindow : public tk::DialogService {
   std::vector<std::string> messages;
 };
 
+// The window's own serial port; no machine ports listed.
+quarnel::TForm1::Environment NoPortList() {
+  quarnel::TForm1::Environment environment;
+  environment.list_ports = [] { return std::vector<std::string>{}; };
+  return environment;
+}
+
 // One unit: a simulator in its own directory, an image, a window.
 struct Unit {
   Unit(ImagePerWindow& dialogs, size_t image_size, uint32_t seed)
       : sim(dir, {"--erase-ms", "5"}),
         image(MakeImage(image_size, seed)),
-        form(std::make_unique<quarnel::TForm1>(
-            quarnel::TForm1::Environment{[] { return std::vector<std::string>{}; }, nullptr, {}})) {
+        form(std::make_unique<quarnel::TForm1>(NoPortList())) {
     WriteBytes(dir.path() / "image.cry", image);
     dialogs.images[form.get()] = (dir.path() / "image.cry").string();
   }

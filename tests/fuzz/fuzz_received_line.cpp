@@ -22,11 +22,16 @@ class FuzzPort : public quarnel::LinkPort {
   std::string pending;
 };
 
+quarnel::TForm1::Environment Environment(quarnel::LinkPort& port) {
+  quarnel::TForm1::Environment environment;
+  environment.list_ports = [] { return std::vector<std::string>{}; };
+  environment.port = &port;
+  environment.clock_text = [] { return std::string("00:00:00"); };
+  return environment;
+}
+
 struct Harness {
-  Harness()
-      : loop(tk::HeadlessEventLoop::Clock::Virtual),
-        form(quarnel::TForm1::Environment{[] { return std::vector<std::string>{}; }, &port,
-                                          [] { return std::string("00:00:00"); }}) {}
+  Harness() : loop(tk::HeadlessEventLoop::Clock::Virtual), form(Environment(port)) {}
   tk::HeadlessEventLoop loop;
   FuzzPort port;
   quarnel::TForm1 form;
