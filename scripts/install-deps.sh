@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev libcli11-dev
   qt6-base-dev
   clang libclang-rt-14-dev
   xvfb

@@ -3,11 +3,16 @@
 // as the target sees it (the records and the image it received).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "e2e/e2e_support.h"
+#include "platform/pseudo_terminal.h"
 
 namespace e2e {
 namespace {
@@ -228,6 +233,60 @@ TEST_F(CliTest, CaptureTimeOutStopsTheCaptureAndClosesThePort) {
   EXPECT_EQ(CountIf(records, [](const std::string& r) { return CommandCode(r) == 3; }),
             static_cast<int>(records.size()))
       << "only capture commands went out";
+}
+
+// Started with standard output and error closed, it must not take the port
+// for one of them: the prompt and the status lines would go down the line.
+// The port is a pseudo-terminal here, so every byte sent is seen.
+TEST_F(CliTest, ClosedStandardStreamsDoNotBecomeThePort) {
+  platform::PseudoTerminal line;
+  const auto image = Image(100);
+  ChildProcess cli(QUARNEL_CLI,
+                   {"--port", line.SlavePath(), "--capture-timeout", "1", image.string()},
+                   dir_.path(), dir_.path(), "closed", ChildProcess::Streams::kClosed);
+  EXPECT_EQ(cli.WaitForExit(std::chrono::seconds(10)), 6);
+
+  std::string sent;
+  char buffer[4096];
+  pollfd ready{line.MasterFd(), POLLIN, 0};
+  while (::poll(&ready, 1, 200) > 0) {
+    const ssize_t got = ::read(line.MasterFd(), buffer, sizeof buffer);
+    if (got <= 0) break;  // the port was closed: end of what was sent
+    sent.append(buffer, static_cast<size_t>(got));
+  }
+  const auto records = SplitLines(sent);
+  EXPECT_GE(records.size(), 2u);
+  for (const auto& record : records) {
+    EXPECT_EQ(CommandCode(record.substr(0, record.size() - 1)), 3) << record;
+  }
+}
+
+// A target on the wrong line speed: every capture is followed by a line, but
+// none is an answer. The closing message points at the line, not at the power.
+TEST_F(CliTest, CaptureTimeOutAfterLinesThatAreNoAnswersBlamesTheLine) {
+  platform::PseudoTerminal line;
+  std::atomic<bool> done{false};
+  std::thread target([&] {
+    char buffer[256];
+    pollfd ready{line.MasterFd(), POLLIN, 0};
+    while (!done && ::poll(&ready, 1, 50) >= 0) {
+      if (ready.revents == 0) continue;
+      if (::read(line.MasterFd(), buffer, sizeof buffer) <= 0) break;
+      const std::string noise = "\x9C\xE3\x1F~\x86!\xF8\n";
+      if (::write(line.MasterFd(), noise.data(), noise.size()) < 0) break;
+    }
+  });
+  const auto image = Image(100);
+  const CliResult cli =
+      RunCli({"--port", line.SlavePath(), "--capture-timeout", "1.5", image.string()}, dir_.path());
+  done = true;
+  target.join();
+
+  EXPECT_EQ(cli.exit_status, 6) << cli.stderr_text;
+  EXPECT_THAT(
+      cli.stderr_text,
+      ::testing::ContainsRegex(
+          "[0-9]+ lines arrived but none was a valid answer: check the line speed and wiring"));
 }
 
 TEST_F(CliTest, CtrlCDisconnectsAndExitsWith130) {

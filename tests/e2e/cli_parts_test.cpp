@@ -135,6 +135,25 @@ TEST(CommandLine, MistakesAreUsageErrors) {
   }
 }
 
+TEST(CommandLine, CaptureTimeOutIsAPlainNumberOfSecondsFromATenthToAWeek) {
+  const auto seconds = [](const std::string& text) -> std::optional<double> {
+    const auto parsed = ParseCommandLine({"--port", "sim0", "--capture-timeout", text, "a.cry"});
+    if (const auto* request = std::get_if<ProgramRequest>(&parsed))
+      return request->capture_timeout_s;
+    EXPECT_THAT(std::get<UsageError>(parsed).message, HasSubstr("0.1 to 604800 (one week)"))
+        << text;
+    return std::nullopt;
+  };
+  EXPECT_EQ(seconds("0.1"), 0.1);
+  EXPECT_EQ(seconds("30"), 30.0);
+  EXPECT_EQ(seconds(".5"), 0.5);
+  EXPECT_EQ(seconds("604800"), 604800.0);
+  // Once read as overflowing into an immediate time-out, or as 0 ms.
+  for (const char* refused : {"1e99", "1e-9", "0.09", "604800.5", "inf", "0x10", "+5", "5 ", ""}) {
+    EXPECT_FALSE(seconds(refused)) << refused;
+  }
+}
+
 TEST(ProgressText, ShowsBlocksPercentRateAndTimeLeft) {
   EXPECT_EQ(FormatProgress({1, 10, 24, 240, 0.1}), "block 1 of 10, 10%, -- B/s, --:-- left");
   EXPECT_EQ(FormatProgress({20, 100, 480, 2400, 2.0}), "block 20 of 100, 20%, 240 B/s, 0:08 left");

@@ -83,15 +83,21 @@ std::vector<uint8_t> PaddedToBlocks(const std::vector<uint8_t>& image) {
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
                            const std::filesystem::path& runtime_dir,
-                           const std::filesystem::path& output_dir, const std::string& label)
+                           const std::filesystem::path& output_dir, const std::string& label,
+                           Streams streams)
     : stdout_path_(output_dir / (label + ".out")), stderr_path_(output_dir / (label + ".err")) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdout_path_.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderr_path_.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (streams == Streams::kClosed) {
+    posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, STDERR_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdout_path_.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderr_path_.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  }
   std::vector<std::string> argv_text{program};
   argv_text.insert(argv_text.end(), args.begin(), args.end());
   auto env_text = Environment(runtime_dir);

@@ -30,9 +30,11 @@ std::vector<uint8_t> PaddedToBlocks(const std::vector<uint8_t>& image);
 // going to files in `output_dir` named after `label`.
 class ChildProcess {
  public:
+  enum class Streams { kToFiles, kClosed };
+  // kClosed: it starts with standard output and error closed.
   ChildProcess(const std::string& program, const std::vector<std::string>& args,
                const std::filesystem::path& runtime_dir, const std::filesystem::path& output_dir,
-               const std::string& label);
+               const std::string& label, Streams streams = Streams::kToFiles);
   ~ChildProcess();  // kills it if it still runs
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
