@@ -58,7 +58,7 @@ class CliTest : public ::testing::Test {
 TEST_F(CliTest, GuidedSequenceProgramsTheImageAndEndsWithTheResetAnswer) {
   // The unit comes on a little after the first capture command, as when the
   // operator switches it on; the last block is 16 bytes of image and 8 of filler.
-  Simulator sim(dir_, {"--erase-ms", "20", "--power-on-after", "700"});
+  Simulator sim(dir_.path(), {"--erase-ms", "20", "--power-on-after", "700"});
   const auto image = Image(1000);
   const CliResult cli = RunCli({"--port", "sim0", image.string()}, dir_.path());
   ASSERT_EQ(sim.Stop(), 0);
@@ -98,7 +98,7 @@ TEST_F(CliTest, GuidedSequenceProgramsTheImageAndEndsWithTheResetAnswer) {
 // programmed unit, since the front end reads the window's outcome, not its
 // lines.
 TEST_F(CliTest, AStatusLineWordedDifferentlyKeepsTheExitStatus) {
-  Simulator sim(dir_, {"--erase-ms", "5"});
+  Simulator sim(dir_.path(), {"--erase-ms", "5"});
   const auto image = Image(100);
   ChildProcess cli(QUARNEL_CLI_RECASED, {"--port", "sim0", image.string()}, dir_.path(),
                    dir_.path(), "recased");
@@ -114,7 +114,7 @@ TEST_F(CliTest, AStatusLineWordedDifferentlyKeepsTheExitStatus) {
 }
 
 TEST_F(CliTest, ErrorBitsOnABlockAbortTheRunAndTheTargetIsStillReset) {
-  Simulator sim(dir_, {"--erase-ms", "5", "--status-bits", "3:0840"});
+  Simulator sim(dir_.path(), {"--erase-ms", "5", "--status-bits", "3:0840"});
   const auto image = Image(240);
   // The port as --list-ports shows it: the full path.
   const CliResult cli = RunCli({"--port", sim.port(), image.string()}, dir_.path());
@@ -133,7 +133,7 @@ TEST_F(CliTest, ErrorBitsOnABlockAbortTheRunAndTheTargetIsStillReset) {
 }
 
 TEST_F(CliTest, UnansweredEraseEndsWithTimeOutStatus) {
-  Simulator sim(dir_, {"--drop-command", "6"});
+  Simulator sim(dir_.path(), {"--drop-command", "6"});
   const auto image = Image(100);
   const CliResult cli =
       RunCli({"--port", "sim0", image.string()}, dir_.path(), std::chrono::seconds(40));
@@ -150,7 +150,7 @@ TEST_F(CliTest, UnansweredEraseEndsWithTimeOutStatus) {
 }
 
 TEST_F(CliTest, UnansweredDataRecordsEndWithTimeOutStatusAtTheFirstDisconnect) {
-  Simulator sim(dir_, {"--drop-data-every", "1"});
+  Simulator sim(dir_.path(), {"--drop-data-every", "1"});
   const auto image = Image(100);
   const auto start = Clock::now();
   const CliResult cli = RunCli({"--port", "sim0", image.string()}, dir_.path());
@@ -173,7 +173,7 @@ TEST_F(CliTest, UnansweredDataRecordsEndWithTimeOutStatusAtTheFirstDisconnect) {
 }
 
 TEST_F(CliTest, UnansweredResetEndsWithTimeOutStatus) {
-  Simulator sim(dir_, {"--drop-command", "9"});
+  Simulator sim(dir_.path(), {"--drop-command", "9"});
   const auto image = Image(48);
   const CliResult cli = RunCli({"--port", "sim0", image.string()}, dir_.path());
   ASSERT_EQ(sim.Stop(), 0);
@@ -188,7 +188,7 @@ TEST_F(CliTest, UnansweredResetEndsWithTimeOutStatus) {
 }
 
 TEST_F(CliTest, RunsThatCannotStartExitWithStatusThreeAndSendNothing) {
-  Simulator sim(dir_, {});
+  Simulator sim(dir_.path(), {});
   const auto image = Image(100);
 
   const CliResult no_port =
@@ -214,7 +214,7 @@ TEST_F(CliTest, RunsThatCannotStartExitWithStatusThreeAndSendNothing) {
 }
 
 TEST_F(CliTest, CaptureTimeOutStopsTheCaptureAndClosesThePort) {
-  Simulator sim(dir_, {"--power-on-after", "60000"});
+  Simulator sim(dir_.path(), {"--power-on-after", "60000"});
   const auto image = Image(100);
   const auto start = Clock::now();
   const CliResult cli =
@@ -290,7 +290,7 @@ TEST_F(CliTest, CaptureTimeOutAfterLinesThatAreNoAnswersBlamesTheLine) {
 }
 
 TEST_F(CliTest, CtrlCDisconnectsAndExitsWith130) {
-  Simulator sim(dir_, {"--power-on-after", "60000"});
+  Simulator sim(dir_.path(), {"--power-on-after", "60000"});
   const auto image = Image(100);
   ChildProcess cli(QUARNEL_CLI, {"--port", "sim0", image.string()}, dir_.path(), dir_.path(),
                    "interrupted");
@@ -317,7 +317,7 @@ TEST_F(CliTest, CommandLineHelpPortListAndUsageErrors) {
     EXPECT_THAT(help_text, HasSubstr(part));
   }
 
-  Simulator sim(dir_, {});
+  Simulator sim(dir_.path(), {});
   const CliResult list = RunCli({"--list-ports"}, dir_.path());
   EXPECT_EQ(list.exit_status, 0);
   EXPECT_THAT(list.stdout_lines, Contains(sim.port()));

@@ -39,7 +39,7 @@ quarnel::TForm1::Environment NoPortList() {
 // One unit: a simulator in its own directory, an image, a window.
 struct Unit {
   Unit(ImagePerWindow& dialogs, size_t image_size, uint32_t seed)
-      : sim(dir, {"--erase-ms", "5"}),
+      : sim(dir.path(), {"--erase-ms", "5"}),
         image(MakeImage(image_size, seed)),
         form(std::make_unique<quarnel::TForm1>(NoPortList())) {
     WriteBytes(dir.path() / "image.cry", image);
