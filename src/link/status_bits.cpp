@@ -5,7 +5,12 @@
 namespace quarnel {
 namespace {
 
-// 0x0400 comes first, before the high bits.
+struct StatusBitText {
+  uint16_t mask;
+  std::string_view line;
+};
+
+// 0x0400 comes first, before the high bits. Bit 0x0001 has no line.
 constexpr std::array<StatusBitText, 15> kBits{{
     {0x0400, "  Transparent Mode set"},
     {0x8000, "  pending Reset vector"},
@@ -35,10 +40,6 @@ std::string Labelled(std::string_view label, std::string_view record, size_t pos
 }
 
 }  // namespace
-
-std::span<const StatusBitText> StatusBitTable() {
-  return kBits;
-}
 
 std::vector<std::string> StatusBitLines(uint16_t status) {
   std::vector<std::string> lines;

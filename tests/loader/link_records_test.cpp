@@ -116,7 +116,7 @@ TEST_F(LinkRecords, ResendRepeatsTheLastRecordUnchanged) {
 }
 
 TEST_F(LinkRecords, RefusedWriteStillNumbersAndKeepsTheRecord) {
-  port.accept_writes = false;
+  port.open = false;
   SendCommand(link, 3, port);
   SendCommand(link, 3, port);
   EXPECT_EQ(link.SequenceNumber, 2);

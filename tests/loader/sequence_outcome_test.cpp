@@ -1,16 +1,16 @@
 // How a sequence ends, as the window raises it: once per sequence, at the
 // point where the window's own behaviour ends it, with its details; and the
 // limits a front end may add. On a virtual clock: Connect opens a
-// pseudo-terminal, the records go to the recording port and the answers come
+// pseudo-terminal, the records go to the fake link port and the answers come
 // through the window's own reception path.
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "operations_test_support.h"
 #include "platform/pseudo_terminal.h"
+#include "window_fixture.h"
 
-namespace quarnel::ops_test {
+namespace quarnel::testing {
 namespace {
 
 constexpr uint16_t kLoaderMode = 0x4000;
@@ -22,12 +22,13 @@ SequenceLimits WithLimit(std::optional<uint32_t> SequenceLimits::*limit, uint32_
   return limits;
 }
 
-class SequenceOutcomeTest : public OperationsTest {
+class SequenceOutcomeTest : public WindowTest {
  protected:
   SequenceOutcomeTest() { Recreate({}); }
 
-  // A window with `limits`, its guided timer working, its outcomes recorded
-  // with the status line that was last when each was raised.
+  // A window with `limits`, its outcomes recorded with the status line that
+  // was last when each was raised, and the time each status line was first
+  // written.
   void Recreate(const SequenceLimits& limits) {
     form.reset();
     outcomes.clear();
@@ -46,8 +47,8 @@ class SequenceOutcomeTest : public OperationsTest {
   }
 
   void Connect(const std::vector<uint8_t>& image_bytes = CountingBytes(48)) {
-    image = std::make_unique<TempImage>(image_bytes);
-    dialogs.chosen_path = image->path();
+    image = Image(image_bytes);
+    dialogs.chosen_file = image;
     form->CCommPort.SetText(pty.SlavePath());
     form->connect.Click();
     ASSERT_EQ(form->connect.Caption(), "Disconnect");
@@ -68,7 +69,7 @@ class SequenceOutcomeTest : public OperationsTest {
   SequenceEnding Ending() const { return outcomes.at(0).ending; }
 
   platform::PseudoTerminal pty;
-  std::unique_ptr<TempImage> image;
+  std::string image;
   std::vector<SequenceOutcome> outcomes;
   std::string last_line_at_outcome;
   std::map<std::string, int64_t> logged_at;  // each line's first time
@@ -180,7 +181,7 @@ TEST_F(SequenceOutcomeTest, WithoutTheGuidedTimerTheTimeOutsEndTheSequenceThemse
 
 TEST_F(SequenceOutcomeTest, AMissingOrEmptyImageIsRefusedWhenProgrammingBegins) {
   Connect();
-  form->SourceFileName = image->missing_path();
+  form->SourceFileName = MissingImage();
   ThroughTheErases();
   ASSERT_EQ(outcomes.size(), 1u);
   EXPECT_EQ(Ending(), SequenceEnding::kImageRefused);
@@ -217,7 +218,7 @@ TEST_F(SequenceOutcomeTest, TheOperatorStopsItByDisconnectingOrClosingTheWindow)
   EXPECT_EQ(outcomes.size(), 2u);
 
   Recreate({});
-  dialogs.chosen_path.clear();  // the file dialog is cancelled: the window closes
+  dialogs.chosen_file.clear();  // the file dialog is cancelled: the window closes
   form->CCommPort.SetText(pty.SlavePath());
   form->connect.Click();
   ASSERT_TRUE(form->Closed());
@@ -230,7 +231,7 @@ TEST_F(SequenceOutcomeTest, APortThatCannotBeOpenedEndsTheSequenceWithTheErrorsT
   tk::RunGuarded([this] { form->connect.Click(); });
   ASSERT_EQ(outcomes.size(), 1u);
   EXPECT_EQ(Ending(), SequenceEnding::kPortNotOpened);
-  EXPECT_EQ(reported_errors, std::vector<std::string>{outcomes[0].message});
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{outcomes[0].message});
   EXPECT_FALSE(form->SequenceUnderWay());
 }
 
@@ -256,8 +257,8 @@ TEST_F(SequenceOutcomeTest, PortLostAndErrorsEndOnlyASequenceUnderWay) {
 TEST_F(SequenceOutcomeTest, TheCaptureLimitCountsTheLinesThatWereNoAnswers) {
   Recreate(WithLimit(&SequenceLimits::capture_ms, 1200));
   Connect();
-  Deliver("noise\r\n");
-  Deliver(ResponseRecord(1, 3, kLoaderMode).substr(0, 12) + "\r\n");
+  Receive("noise\r\n");
+  Receive(ResponseRecord(1, 3, kLoaderMode).substr(0, 12) + "\r\n");
   loop.AdvanceBy(1199);
   EXPECT_TRUE(outcomes.empty());
   loop.AdvanceBy(1);
@@ -329,4 +330,4 @@ TEST_F(SequenceOutcomeTest, TheStallLimitEndsAChainThatWaitsForNothing) {
 }
 
 }  // namespace
-}  // namespace quarnel::ops_test
+}  // namespace quarnel::testing
