@@ -26,6 +26,8 @@ constexpr std::array<StatusBitText, 15> kBits{{
     {0x0010, "  finished programing current record"},
     {0x0008, "  finished programing file"},
     {0x0004, "  EEPROM updated"},
+    // The programming run's own abort detail for this bit reads "  missing
+    // Type 4 record" (operations/block_ack.cpp); both texts are meant.
     {0x0002, "  Error - missing Type 4 record"},
 }};
 

@@ -12,6 +12,8 @@
 namespace quarnel {
 namespace {
 
+// Not the application's title "Quarnel  V1.3" (app/window/main.cpp): the
+// caption carries the minor version too; both are meant as they are.
 constexpr char kWindowCaption[] = "Quarnel  V1.31";
 // A display that holds more lines than this loses its oldest one first.
 constexpr int kDisplayLineCap = 100;
