@@ -1,6 +1,7 @@
 #include "app/cli/guided_session.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -70,12 +71,15 @@ class Session {
   }
 
  private:
-  // The window as the guided panel shows it, with the limits of a run that
-  // nobody watches.
+  // The window with the limits of a run that nobody watches: the capture
+  // limit asked for, and bounded waits for the reset's answer and for a
+  // chain that cannot go on.
   static TForm1::Environment FormEnvironment(const ProgramRequest& request) {
     TForm1::Environment environment;
     if (request.capture_timeout_s) {
-      environment.limits.capture_ms = static_cast<uint32_t>(*request.capture_timeout_s * 1000.0);
+      // At most a week: the milliseconds fit.
+      environment.limits.capture_ms =
+          static_cast<uint32_t>(std::llround(*request.capture_timeout_s * 1000.0));
     }
     environment.limits.reset_answer_ms = kResetAnswerLimitMs;
     environment.limits.stall_ms = kStallLimitMs;
