@@ -25,7 +25,7 @@
 
 #include "comm/VaComm.h"
 #include "link/link_port.h"
-#include "sim_child.h"
+#include "support/simulator.h"
 #include "toolkit/application.h"
 #include "toolkit/headless_event_loop.h"
 #include "ui/main_window.h"
@@ -147,11 +147,12 @@ RunResult ProgramOnce(const std::vector<uint8_t>& image, int baud, int program_m
              static_cast<std::streamsize>(image.size()));
 
   RunResult result;
+  std::vector<uint8_t> received;
   result.blocks = static_cast<int>((image.size() + kBlockSize - 1) / kBlockSize);
   {
-    bench::SimChild sim(work, {"--name", "bench", "--baud", std::to_string(baud), "--program-ms",
-                               std::to_string(program_ms), "--image-out",
-                               (work / "received.bin").string(), "--verbose"});
+    testsupport::Simulator sim(
+        work, {"--baud", std::to_string(baud), "--program-ms", std::to_string(program_ms)},
+        testsupport::Simulator::Named("bench"));
     tk::HeadlessEventLoop loop(tk::HeadlessEventLoop::Clock::Real);
     ImageDialog dialogs(image_path.string());
     tk::Application::Instance().SetDialogService(&dialogs);
@@ -193,12 +194,11 @@ RunResult ProgramOnce(const std::vector<uint8_t>& image, int baud, int program_m
     tk::Application::Instance().SetDialogService(nullptr);
     sim.Stop();
     result.target_view_added_ms = TargetViewAddedMs(sim.log_path());
+    received = sim.ReceivedImage();
   }
-  std::ifstream received(work / "received.bin", std::ios::binary);
-  std::vector<uint8_t> got{std::istreambuf_iterator<char>(received), {}};
   std::vector<uint8_t> expected = image;
   expected.resize(static_cast<size_t>(result.blocks) * kBlockSize, 0);
-  result.image_ok = got == expected;
+  result.image_ok = received == expected;
   std::filesystem::remove_all(work);
   return result;
 }

@@ -6,10 +6,10 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libcli11-dev
   qt6-base-dev
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb
   dpkg-dev file man-db desktop-file-utils appstream
 )
 # The Windows cross build, and Wine to run its tests.

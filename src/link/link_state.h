@@ -1,6 +1,8 @@
 #pragma once
-// The sender's link state and the target's last status word: one instance
-// each for the whole program, used on the main thread only.
+// The sender's side of the link: the sequence counter and the record being
+// built, and the last record sent, kept for retransmission. Each window owns
+// one, so several windows in one process keep their own numbering; it is used
+// on the main thread only.
 #include <cstdint>
 
 namespace quarnel {
@@ -10,13 +12,8 @@ struct LinkState {
   char RecordBuffer[256] = {};  // the record being built
   int32_t RecordLength = 0;
   int32_t RecordSum = 0;
-  char LastRecord[256] = {};    // the last record sent, NUL-terminated, for retransmission
+  char LastRecord[256] = {};  // the last record sent, NUL-terminated, for retransmission
   int32_t LastRecordLength = 0;
 };
-
-LinkState& Link();
-
-// The 16-bit status word of the last response that passed the sequence check.
-int32_t& TargetStatus();
 
 }  // namespace quarnel

@@ -9,31 +9,28 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-void AppendChar(char c) {
-  LinkState& link = Link();
+void AppendChar(LinkState& link, char c) {
   link.RecordBuffer[link.RecordLength] = c;
   ++link.RecordLength;
 }
 
 // Steps shared by both kinds of record: a fresh sequence number, the start
 // character and the sequence bytes.
-void BeginRecord(char start) {
-  LinkState& link = Link();
+void BeginRecord(LinkState& link, char start) {
   link.RecordLength = 0;
   link.RecordSum = 0;
   // 0xFFFF is never sent: the counter runs ..., 0xFFFE, 0, 1, ...
   link.SequenceNumber = static_cast<uint16_t>(link.SequenceNumber + 1);
   if (link.SequenceNumber == 0xFFFF) link.SequenceNumber = 0;
-  AppendChar(start);
-  AddRecordByte(link.SequenceNumber >> 8);
-  AddRecordByte(link.SequenceNumber & 0xFF);
+  AppendChar(link, start);
+  AddRecordByte(link, link.SequenceNumber >> 8);
+  AddRecordByte(link, link.SequenceNumber & 0xFF);
 }
 
-void FinishAndSend(LinkPort& port) {
-  LinkState& link = Link();
-  AddRecordChecksum();
-  AppendChar('\r');
-  AppendChar('\n');
+void FinishAndSend(LinkState& link, LinkPort& port) {
+  AddRecordChecksum(link);
+  AppendChar(link, '\r');
+  AppendChar(link, '\n');
   std::memcpy(link.LastRecord, link.RecordBuffer, static_cast<size_t>(link.RecordLength));
   link.LastRecord[link.RecordLength] = '\0';
   link.LastRecordLength = link.RecordLength;
@@ -61,35 +58,33 @@ int32_t HexToInt(std::string_view text) {
   return static_cast<int32_t>(result);
 }
 
-void AddRecordByte(int value) {
-  LinkState& link = Link();
+void AddRecordByte(LinkState& link, int value) {
   const std::string hex = ByteToHex(static_cast<uint8_t>(value & 0xFF));
-  AppendChar(hex[0]);
-  AppendChar(hex[1]);
+  AppendChar(link, hex[0]);
+  AppendChar(link, hex[1]);
   link.RecordSum += value;
 }
 
-void AddRecordChecksum() {
-  const std::string hex = ByteToHex(static_cast<uint8_t>(-Link().RecordSum & 0xFF));
-  AppendChar(hex[0]);
-  AppendChar(hex[1]);
+void AddRecordChecksum(LinkState& link) {
+  const std::string hex = ByteToHex(static_cast<uint8_t>(-link.RecordSum & 0xFF));
+  AppendChar(link, hex[0]);
+  AppendChar(link, hex[1]);
 }
 
-void SendCommand(int code, LinkPort& port) {
-  BeginRecord(':');
-  AddRecordByte(1);
-  AddRecordByte(code);
-  FinishAndSend(port);
+void SendCommand(LinkState& link, int code, LinkPort& port) {
+  BeginRecord(link, ':');
+  AddRecordByte(link, 1);
+  AddRecordByte(link, code);
+  FinishAndSend(link, port);
 }
 
-void SendDataRecord(std::span<const uint8_t, BlockSize> block, LinkPort& port) {
-  BeginRecord('*');
-  for (uint8_t byte : block) AddRecordByte(byte);
-  FinishAndSend(port);
+void SendDataRecord(LinkState& link, std::span<const uint8_t, BlockSize> block, LinkPort& port) {
+  BeginRecord(link, '*');
+  for (uint8_t byte : block) AddRecordByte(link, byte);
+  FinishAndSend(link, port);
 }
 
-void ResendLastRecord(LinkPort& port) {
-  const LinkState& link = Link();
+void ResendLastRecord(const LinkState& link, LinkPort& port) {
   port.WriteText(std::string(link.LastRecord, static_cast<size_t>(link.LastRecordLength)));
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "link/link_port.h"
+#include "link/link_state.h"
 
 namespace quarnel {
 
@@ -18,14 +19,16 @@ std::string ByteToHex(uint8_t value);
 // (lower case as upper case; others give values outside 0..15); "" gives 0.
 int32_t HexToInt(std::string_view text);
 
-void AddRecordByte(int value);
-void AddRecordChecksum();
+// The steps of building a record in `link`'s buffer.
+void AddRecordByte(LinkState& link, int value);
+void AddRecordChecksum(LinkState& link);
 
-// Build the record with the next sequence number, keep it as the last record
-// and write it to `port` as one text (the result of the write is not used).
-void SendCommand(int code, LinkPort& port);
-void SendDataRecord(std::span<const uint8_t, BlockSize> block, LinkPort& port);
-// Writes the last record again, unchanged.
-void ResendLastRecord(LinkPort& port);
+// Build the record with `link`'s next sequence number, keep it as its last
+// record and write it to `port` as one text (the result of the write is not
+// used).
+void SendCommand(LinkState& link, int code, LinkPort& port);
+void SendDataRecord(LinkState& link, std::span<const uint8_t, BlockSize> block, LinkPort& port);
+// Writes `link`'s last record again, unchanged.
+void ResendLastRecord(const LinkState& link, LinkPort& port);
 
 }  // namespace quarnel

@@ -5,7 +5,12 @@
 namespace quarnel {
 namespace {
 
-// 0x0400 comes first, before the high bits.
+struct StatusBitText {
+  uint16_t mask;
+  std::string_view line;
+};
+
+// 0x0400 comes first, before the high bits. Bit 0x0001 has no line.
 constexpr std::array<StatusBitText, 15> kBits{{
     {0x0400, "  Transparent Mode set"},
     {0x8000, "  pending Reset vector"},
@@ -21,6 +26,8 @@ constexpr std::array<StatusBitText, 15> kBits{{
     {0x0010, "  finished programing current record"},
     {0x0008, "  finished programing file"},
     {0x0004, "  EEPROM updated"},
+    // The programming run's own abort detail for this bit reads "  missing
+    // Type 4 record" (operations/block_ack.cpp); both texts are meant.
     {0x0002, "  Error - missing Type 4 record"},
 }};
 
@@ -35,10 +42,6 @@ std::string Labelled(std::string_view label, std::string_view record, size_t pos
 }
 
 }  // namespace
-
-std::span<const StatusBitText> StatusBitTable() {
-  return kBits;
-}
 
 std::vector<std::string> StatusBitLines(uint16_t status) {
   std::vector<std::string> lines;

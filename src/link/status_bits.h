@@ -2,7 +2,6 @@
 // The target's status word in words: one line per set bit, and the target
 // information block shown after each reported response.
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,16 +13,8 @@ constexpr uint16_t kStatusLoaderMode = 0x4000;
 constexpr uint16_t kStatusNotInLoaderMode = 0x1000;
 constexpr uint16_t kStatusProgrammingErrors = 0x0A42;
 
-struct StatusBitText {
-  uint16_t mask;
-  std::string_view line;
-};
-
-// Every reported bit with its line, in the order they are listed. Bit 0x0001
-// has no line.
-std::span<const StatusBitText> StatusBitTable();
-
-// The lines for the set bits of `status`, in table order.
+// The lines for the set bits of `status`: 0x0400 first, then from the
+// highest bit down; bit 0x0001 has none.
 std::vector<std::string> StatusBitLines(uint16_t status);
 
 // The target information block for a response record is its heading (the

@@ -158,12 +158,6 @@ void TPanel::SetBevelInner(TBevelCut b) {
   Notify(Change::Bevel);
 }
 
-void TPanel::SetBevelOuter(TBevelCut b) {
-  if (b == outer_) return;
-  outer_ = b;
-  Notify(Change::Bevel);
-}
-
 void TEdit::SetText(const std::string& t) {
   if (t == text_) return;
   text_ = t;

@@ -158,11 +158,10 @@ class TPanel : public TControl {
   TBevelCut BevelInner() const { return inner_; }
   TBevelCut BevelOuter() const { return outer_; }
   void SetBevelInner(TBevelCut b);
-  void SetBevelOuter(TBevelCut b);
 
  private:
   TBevelCut inner_ = TBevelCut::bvNone;
-  TBevelCut outer_ = TBevelCut::bvRaised;
+  TBevelCut outer_ = TBevelCut::bvRaised;  // every panel of the window keeps it
 };
 
 // A one-line text field.

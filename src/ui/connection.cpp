@@ -1,6 +1,7 @@
 // Listing the serial ports, opening the chosen one with the link's fixed line
 // settings, and closing it again.
 #include <exception>
+#include <utility>
 
 #include "comm/VaComm.h"
 #include "platform/port_list.h"
@@ -53,9 +54,11 @@ void TForm1::TCommPortClick(tk::TObject*) {
 
 void TForm1::connectClick(tk::TObject*) {
   if (connect.Caption() != kDisconnectCaption) {
+    BeginSequence();
     OpenConnection();
     AppendLogLine(Memo1, "Start Capture");
     LocateClick(&Locate);
+    ArmCaptureLimit();
     return;
   }
   AppendLogLine(Memo1, "Comm Port Closed");
@@ -70,9 +73,32 @@ void TForm1::connectClick(tk::TObject*) {
     tk::Application::Instance().ShowMessage("Exception error raised, with message : " +
                                             tk::ExceptionMessage(std::current_exception()));
   }
+  // Unless the guided timer closed the port at the end of its chain, the
+  // operator ended the sequence.
+  EndSequence(std::exchange(sequence_.ending_at_disconnect, std::nullopt)
+                  .value_or(SequenceEnding::kStoppedByOperator));
+}
+
+void TForm1::StopSequence() {
+  if (!sequence_.captured && Timer1.Enabled()) BStopCapture.Click();
+  if (connect.Caption() == kDisconnectCaption) connect.Click();
 }
 
 void TForm1::OpenConnection() {
+  try {
+    OpenPort();
+  } catch (...) {
+    EndSequence(SequenceEnding::kPortNotOpened, tk::ExceptionMessage(std::current_exception()));
+    throw;
+  }
+  AppendLogLine(Memo1, "Port " + CCommPort.Text() + " open");
+  connect.SetCaption(kDisconnectCaption);
+  BPicSourceClick(&BPicSource);
+  LSCProgramTimer.SetInterval(kGuidedTimerIntervalMs);
+  LSCProgramTimer.SetEnabled(true);
+}
+
+void TForm1::OpenPort() {
   VaComm->Close();
   VaComm->SetDeviceName(CCommPort.Text());
   // The link always runs at 115200 8N1; the baud list is not consulted.
@@ -90,11 +116,6 @@ void TForm1::OpenConnection() {
     if (hint.empty()) throw;
     throw comm::EVaCommError(std::string(error.what()) + "\n" + hint, error.ErrorCode());
   }
-  AppendLogLine(Memo1, "Port " + CCommPort.Text() + " open");
-  connect.SetCaption(kDisconnectCaption);
-  BPicSourceClick(&BPicSource);
-  LSCProgramTimer.SetInterval(kGuidedTimerIntervalMs);
-  LSCProgramTimer.SetEnabled(true);
 }
 
 }  // namespace quarnel

@@ -1,10 +1,27 @@
 // The guided flow: two buttons and a pick in the port list, then the guided
 // timer chains capture, the three erases, programming, reset and disconnect,
 // each started by the target's answer to the step before.
+#include <utility>
+
 #include "link/codes.h"
 #include "ui/main_window.h"
 
 namespace quarnel {
+
+bool TForm1::GuidedTimerActsOn(int32_t code) {
+  switch (code) {
+    case kInLoaderModeCode:
+    case kDeviceErasedCode:
+    case kEepromErasedCode:
+    case kProgramMemoryErasedCode:
+    case kRunEndedMarker:
+    case kDeviceResetCode:
+    case kNoAnswerMarker:
+      return true;
+    default:
+      return false;
+  }
+}
 
 void TForm1::ButChooseCCClick(tk::TObject*) {
   GetAvailSerialports(CCommPort);
@@ -52,6 +69,13 @@ void TForm1::LSCProgramTimerTimer(tk::TObject*) {
       LastResponseCode = 0;
       LSCProgramTimer.SetEnabled(false);
       connect.SetEnabled(true);
+      if (sequence_.run == SequenceRecord::Run::kComplete) {
+        sequence_.ending_at_disconnect = SequenceEnding::kProgrammed;
+      } else if (sequence_.run == SequenceRecord::Run::kAborted) {
+        sequence_.ending_at_disconnect = SequenceEnding::kAbortedByTarget;
+      } else {
+        sequence_.ending_at_disconnect = SequenceEnding::kResetBeforeProgramming;
+      }
       connectClick(&connect);
       break;
     case kNoAnswerMarker:
@@ -59,6 +83,9 @@ void TForm1::LSCProgramTimerTimer(tk::TObject*) {
       Gauge1.Hide();
       LSCProgramTimer.SetEnabled(false);
       connect.SetEnabled(true);
+      // The marker is left by the erase time-out or the retransmission timer.
+      sequence_.ending_at_disconnect = std::exchange(sequence_.no_answer, std::nullopt)
+                                           .value_or(SequenceEnding::kNoAnswerToDataRecord);
       connectClick(&connect);
       break;
     default:

@@ -6,13 +6,14 @@
 #include <ctime>
 
 #include "comm/VaComm.h"
-#include "link/link_state.h"
 #include "operations/image_reader.h"
 #include "ui/window_geometry.h"
 
 namespace quarnel {
 namespace {
 
+// Not the application's title "Quarnel  V1.3" (app/window/main.cpp): the
+// caption carries the minor version too; both are meant as they are.
 constexpr char kWindowCaption[] = "Quarnel  V1.31";
 // A display that holds more lines than this loses its oldest one first.
 constexpr int kDisplayLineCap = 100;
@@ -22,6 +23,10 @@ constexpr int kDisplayLineCap = 100;
 TForm1::TForm1() : TForm1(Environment{}) {}
 
 TForm1::TForm1(Environment environment) : env_(std::move(environment)) {
+  // A timer starts out running; the limits run only when a sequence asks.
+  for (tk::TTimer* limit : {&capture_limit_, &reset_limit_, &stall_check_}) {
+    limit->SetEnabled(false);
+  }
   BuildControls();
   CreateSerialPort();
   BindHandlers();
@@ -52,10 +57,12 @@ void TForm1::FormCreate(tk::TObject*) {
   SourceFileChosen = false;
   SourceFileOpen = false;
   BStopCapture.SetEnabled(false);
-  Link().SequenceNumber = 0;
+  Link.SequenceNumber = 0;
 }
 
-void TForm1::FormClose(tk::TObject*) {}
+void TForm1::FormClose(tk::TObject*) {
+  EndSequence(SequenceEnding::kStoppedByOperator);
+}
 
 void TForm1::FormKeyDown(tk::TObject*, uint16_t& key, tk::TShiftState) {
   // The key is left as it is: the focused control still sees it.

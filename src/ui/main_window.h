@@ -6,11 +6,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "link/link_port.h"
+#include "link/link_state.h"
 #include "toolkit/controls.h"
+#include "ui/sequence_outcome.h"
 
 namespace comm {
 class TVaComm;
@@ -30,6 +33,10 @@ class TForm1 : public tk::TForm {
     LinkPort* port = nullptr;
     // "hh:mm:ss" of the current local time; empty: the system clock.
     std::function<std::string()> clock_text;
+    // Limits a front end adds to the sequence; none by default.
+    SequenceLimits limits;
+    // Told once at the end of every sequence how it ended.
+    std::function<void(const SequenceOutcome&)> on_outcome;
   };
 
   // Builds every control, then runs FormCreate.
@@ -80,7 +87,11 @@ class TForm1 : public tk::TForm {
   std::unique_ptr<comm::TVaComm> VaComm;
 
   // ---- fields ----
-  uint8_t EngineeringMode = 0;  // 1 = full layout, 0 = guided layout
+  // This window's side of the link: its own sequence numbers and last record,
+  // and the status word of the last answer that passed the sequence check.
+  LinkState Link;
+  int32_t TargetStatus = 0;
+  uint8_t EngineeringMode = 0;   // 1 = full layout, 0 = guided layout
   int32_t LastResponseCode = 0;  // last accepted code, or the markers 98 / 99
   std::string ReceivedLine;
   int32_t ReceivedLength = 0;
@@ -141,14 +152,70 @@ class TForm1 : public tk::TForm {
   // The port the loader logic writes records to and reads answers from.
   LinkPort& Port();
 
+  // ---- how a sequence ends ----
+  // The ending of the last sequence; none before the first ends.
+  const std::optional<SequenceOutcome>& LastOutcome() const { return last_outcome_; }
+  // A sequence began with Connect and has not ended yet.
+  bool SequenceUnderWay() const { return sequence_.under_way; }
+  // What an operator does to stop the sequence under way: a capture that
+  // still repeats is stopped, then the port closed.
+  void StopSequence();
+  // The port's device went away: the sequence ends as kPortLost.
+  void PortLost();
+  // For a front end that counts an error that no handler caught as the end of
+  // the sequence under way: it ends as kFailed with `message`.
+  void EndSequenceWithError(const std::string& message);
+
  private:
-  void BuildControls();      // names, captions, fonts, geometry, parents
-  void BindHandlers();       // OnClick and the like
-  void CreateSerialPort();   // VaComm from its window definition
+  // What the window notes of the sequence under way, for its outcome.
+  struct SequenceRecord {
+    bool under_way = false;
+    int64_t started_ms = 0;
+    bool captured = false;  // the target answered a capture
+    enum class Run { kNone, kComplete, kAborted } run = Run::kNone;
+    uint16_t abort_status = 0;
+    bool reset_sent = false;  // after the run ended
+    bool reset_answered = false;
+    // What the guided timer's next disconnect ends the sequence with: set by
+    // the tick that decides it, or by a time-out that leaves the marker 98.
+    std::optional<SequenceEnding> ending_at_disconnect;
+    std::optional<SequenceEnding> no_answer;  // what the marker 98 stands for
+    std::optional<int64_t> stalled_since_ms;
+    SequenceOutcome details;  // filled in as the sequence goes
+  };
+
+  void BeginSequence();
+  void EndSequence(SequenceEnding ending, const std::string& message = {});
+  // A time-out with nothing more to wait for: with the guided timer running
+  // it leaves the marker 98 for the timer's next tick, otherwise it ends the
+  // sequence at once.
+  void NoAnswer(SequenceEnding ending);
+  void NoteAnswer(const std::string& target_id, uint16_t status, int32_t code);
+  void NoteRunStart(std::optional<uint64_t> image_size);
+  void NoteRunEnd(bool aborted, uint16_t status);
+  void NoteResetSent();
+  void ArmCaptureLimit();
+  void CaptureLimitPassed();
+  void ResetLimitPassed();
+  void CheckForStall();
+  // The codes on which the guided timer starts the next step.
+  static bool GuidedTimerActsOn(int32_t code);
+  int64_t NowMs() const;
+
+  void BuildControls();     // names, captions, fonts, geometry, parents
+  void BindHandlers();      // OnClick and the like
+  void CreateSerialPort();  // VaComm from its window definition
+  void OpenPort();          // the first steps of OpenConnection: the settings, then Open
   std::string TimeStamp() const;
 
   Environment env_;
   std::unique_ptr<LinkPort> own_port_;  // adapter over VaComm
+  SequenceRecord sequence_;
+  std::optional<SequenceOutcome> last_outcome_;
+  // The limits of env_.limits; not controls of the window.
+  tk::TTimer capture_limit_{nullptr};
+  tk::TTimer reset_limit_{nullptr};
+  tk::TTimer stall_check_{nullptr};
 };
 
 }  // namespace quarnel

@@ -3,7 +3,6 @@
 #include <limits>
 
 #include "link/codes.h"
-#include "link/link_state.h"
 #include "link/records.h"
 #include "link/response_record.h"
 #include "link/status_bits.h"
@@ -24,6 +23,7 @@ void TForm1::HandleReceivedLine() {
   // A notification may find nothing left to read (an earlier one took it):
   // the empty text is logged above and otherwise ignored.
   if (ReceivedLine.empty()) return;
+  ++sequence_.details.lines_received;
   if (ReceivedLine.front() == kResponseStart) {
     DecodeResponse();
   } else {
@@ -32,7 +32,7 @@ void TForm1::HandleReceivedLine() {
 }
 
 void TForm1::DecodeResponse() {
-  const uint16_t expected = Link().SequenceNumber;
+  const uint16_t expected = Link.SequenceNumber;
   switch (CheckResponse(ReceivedLine, expected)) {
     case ResponseVerdict::TooShort:
       AppendLogLine(Memo1, TooShortMessage(ReceivedLine));
@@ -54,9 +54,10 @@ void TForm1::DecodeResponse() {
   // as it was received.
   const std::string record = ReceivedLine;
   const ResponseFields fields = *SplitResponse(record);
-  TargetStatus() = HexToInt(fields.status);
+  TargetStatus = HexToInt(fields.status);
   LastResponseCode = HexToInt(fields.code);
   const int32_t code = LastResponseCode;
+  NoteAnswer(std::string(fields.target_id), static_cast<uint16_t>(TargetStatus), code);
 
   if (ResponseCodeStopsTimer(code)) Timer1.SetEnabled(false);
   if (code == kBlockAcknowledgedCode) {
@@ -67,12 +68,12 @@ void TForm1::DecodeResponse() {
   if (text.empty()) return;  // codes that are only stored
   AppendLogLine(Memo1, std::string(text));
   ShowTargetInfo(record);
-  UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus()));
+  UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus));
 }
 
 void TForm1::ShowTargetInfo(const std::string& record) {
   for (const std::string& line : TargetInfoHeading(record)) AppendLogLine(Memo1, line);
-  ReportStatusBits(static_cast<uint16_t>(TargetStatus()));
+  ReportStatusBits(static_cast<uint16_t>(TargetStatus));
   AppendLogLine(Memo1, TargetInfoUnderline());
 }
 

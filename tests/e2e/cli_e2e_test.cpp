@@ -3,11 +3,16 @@
 // as the target sees it (the records and the image it received).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "e2e/e2e_support.h"
+#include "platform/pseudo_terminal.h"
 
 namespace e2e {
 namespace {
@@ -53,7 +58,7 @@ class CliTest : public ::testing::Test {
 TEST_F(CliTest, GuidedSequenceProgramsTheImageAndEndsWithTheResetAnswer) {
   // The unit comes on a little after the first capture command, as when the
   // operator switches it on; the last block is 16 bytes of image and 8 of filler.
-  Simulator sim(dir_, {"--erase-ms", "20", "--power-on-after", "700"});
+  Simulator sim(dir_.path(), {"--erase-ms", "20", "--power-on-after", "700"});
   const auto image = Image(1000);
   const CliResult cli = RunCli({"--port", "sim0", image.string()}, dir_.path());
   ASSERT_EQ(sim.Stop(), 0);
@@ -88,8 +93,28 @@ TEST_F(CliTest, GuidedSequenceProgramsTheImageAndEndsWithTheResetAnswer) {
   EXPECT_EQ(sim.ReceivedImage(), PaddedToBlocks(image_));
 }
 
+// The case of one status line changed in a copy of the window model: the
+// status display shows the new text, and the exit status is still that of a
+// programmed unit, since the front end reads the window's outcome, not its
+// lines.
+TEST_F(CliTest, AStatusLineWordedDifferentlyKeepsTheExitStatus) {
+  Simulator sim(dir_.path(), {"--erase-ms", "5"});
+  const auto image = Image(100);
+  ChildProcess cli(QUARNEL_CLI_RECASED, {"--port", "sim0", image.string()}, dir_.path(),
+                   dir_.path(), "recased");
+  const auto status = cli.WaitForExit(std::chrono::seconds(60));
+  ASSERT_EQ(sim.Stop(), 0);
+
+  EXPECT_EQ(status, 0) << cli.Stderr();
+  const auto out = SplitLines(cli.Stdout());
+  EXPECT_THAT(out, Contains("Programming complete"));
+  EXPECT_THAT(out, Not(Contains("Programming Complete")));
+  EXPECT_THAT(cli.Stderr(), HasSubstr("programming complete, the target was reset"));
+  EXPECT_EQ(sim.ReceivedImage(), PaddedToBlocks(image_));
+}
+
 TEST_F(CliTest, ErrorBitsOnABlockAbortTheRunAndTheTargetIsStillReset) {
-  Simulator sim(dir_, {"--erase-ms", "5", "--status-bits", "3:0840"});
+  Simulator sim(dir_.path(), {"--erase-ms", "5", "--status-bits", "3:0840"});
   const auto image = Image(240);
   // The port as --list-ports shows it: the full path.
   const CliResult cli = RunCli({"--port", sim.port(), image.string()}, dir_.path());
@@ -108,7 +133,7 @@ TEST_F(CliTest, ErrorBitsOnABlockAbortTheRunAndTheTargetIsStillReset) {
 }
 
 TEST_F(CliTest, UnansweredEraseEndsWithTimeOutStatus) {
-  Simulator sim(dir_, {"--drop-command", "6"});
+  Simulator sim(dir_.path(), {"--drop-command", "6"});
   const auto image = Image(100);
   const CliResult cli =
       RunCli({"--port", "sim0", image.string()}, dir_.path(), std::chrono::seconds(40));
@@ -125,7 +150,7 @@ TEST_F(CliTest, UnansweredEraseEndsWithTimeOutStatus) {
 }
 
 TEST_F(CliTest, UnansweredDataRecordsEndWithTimeOutStatusAtTheFirstDisconnect) {
-  Simulator sim(dir_, {"--drop-data-every", "1"});
+  Simulator sim(dir_.path(), {"--drop-data-every", "1"});
   const auto image = Image(100);
   const auto start = Clock::now();
   const CliResult cli = RunCli({"--port", "sim0", image.string()}, dir_.path());
@@ -148,7 +173,7 @@ TEST_F(CliTest, UnansweredDataRecordsEndWithTimeOutStatusAtTheFirstDisconnect) {
 }
 
 TEST_F(CliTest, UnansweredResetEndsWithTimeOutStatus) {
-  Simulator sim(dir_, {"--drop-command", "9"});
+  Simulator sim(dir_.path(), {"--drop-command", "9"});
   const auto image = Image(48);
   const CliResult cli = RunCli({"--port", "sim0", image.string()}, dir_.path());
   ASSERT_EQ(sim.Stop(), 0);
@@ -163,7 +188,7 @@ TEST_F(CliTest, UnansweredResetEndsWithTimeOutStatus) {
 }
 
 TEST_F(CliTest, RunsThatCannotStartExitWithStatusThreeAndSendNothing) {
-  Simulator sim(dir_, {});
+  Simulator sim(dir_.path(), {});
   const auto image = Image(100);
 
   const CliResult no_port =
@@ -189,7 +214,7 @@ TEST_F(CliTest, RunsThatCannotStartExitWithStatusThreeAndSendNothing) {
 }
 
 TEST_F(CliTest, CaptureTimeOutStopsTheCaptureAndClosesThePort) {
-  Simulator sim(dir_, {"--power-on-after", "60000"});
+  Simulator sim(dir_.path(), {"--power-on-after", "60000"});
   const auto image = Image(100);
   const auto start = Clock::now();
   const CliResult cli =
@@ -210,8 +235,62 @@ TEST_F(CliTest, CaptureTimeOutStopsTheCaptureAndClosesThePort) {
       << "only capture commands went out";
 }
 
+// Started with standard output and error closed, it must not take the port
+// for one of them: the prompt and the status lines would go down the line.
+// The port is a pseudo-terminal here, so every byte sent is seen.
+TEST_F(CliTest, ClosedStandardStreamsDoNotBecomeThePort) {
+  platform::PseudoTerminal line;
+  const auto image = Image(100);
+  ChildProcess cli(QUARNEL_CLI,
+                   {"--port", line.SlavePath(), "--capture-timeout", "1", image.string()},
+                   dir_.path(), dir_.path(), "closed", ChildProcess::Streams::kClosed);
+  EXPECT_EQ(cli.WaitForExit(std::chrono::seconds(10)), 6);
+
+  std::string sent;
+  char buffer[4096];
+  pollfd ready{line.MasterFd(), POLLIN, 0};
+  while (::poll(&ready, 1, 200) > 0) {
+    const ssize_t got = ::read(line.MasterFd(), buffer, sizeof buffer);
+    if (got <= 0) break;  // the port was closed: end of what was sent
+    sent.append(buffer, static_cast<size_t>(got));
+  }
+  const auto records = SplitLines(sent);
+  EXPECT_GE(records.size(), 2u);
+  for (const auto& record : records) {
+    EXPECT_EQ(CommandCode(record.substr(0, record.size() - 1)), 3) << record;
+  }
+}
+
+// A target on the wrong line speed: every capture is followed by a line, but
+// none is an answer. The closing message points at the line, not at the power.
+TEST_F(CliTest, CaptureTimeOutAfterLinesThatAreNoAnswersBlamesTheLine) {
+  platform::PseudoTerminal line;
+  std::atomic<bool> done{false};
+  std::thread target([&] {
+    char buffer[256];
+    pollfd ready{line.MasterFd(), POLLIN, 0};
+    while (!done && ::poll(&ready, 1, 50) >= 0) {
+      if (ready.revents == 0) continue;
+      if (::read(line.MasterFd(), buffer, sizeof buffer) <= 0) break;
+      const std::string noise = "\x9C\xE3\x1F~\x86!\xF8\n";
+      if (::write(line.MasterFd(), noise.data(), noise.size()) < 0) break;
+    }
+  });
+  const auto image = Image(100);
+  const CliResult cli =
+      RunCli({"--port", line.SlavePath(), "--capture-timeout", "1.5", image.string()}, dir_.path());
+  done = true;
+  target.join();
+
+  EXPECT_EQ(cli.exit_status, 6) << cli.stderr_text;
+  EXPECT_THAT(
+      cli.stderr_text,
+      ::testing::ContainsRegex(
+          "[0-9]+ lines arrived but none was a valid answer: check the line speed and wiring"));
+}
+
 TEST_F(CliTest, CtrlCDisconnectsAndExitsWith130) {
-  Simulator sim(dir_, {"--power-on-after", "60000"});
+  Simulator sim(dir_.path(), {"--power-on-after", "60000"});
   const auto image = Image(100);
   ChildProcess cli(QUARNEL_CLI, {"--port", "sim0", image.string()}, dir_.path(), dir_.path(),
                    "interrupted");
@@ -238,7 +317,7 @@ TEST_F(CliTest, CommandLineHelpPortListAndUsageErrors) {
     EXPECT_THAT(help_text, HasSubstr(part));
   }
 
-  Simulator sim(dir_, {});
+  Simulator sim(dir_.path(), {});
   const CliResult list = RunCli({"--list-ports"}, dir_.path());
   EXPECT_EQ(list.exit_status, 0);
   EXPECT_THAT(list.stdout_lines, Contains(sim.port()));

@@ -1,9 +1,11 @@
-// The front end's own rules, without a process: when the guided chain has
-// ended and with which status, the command line, and the output formats.
+// The front end's own rules, without a process: the exit status and closing
+// line for each way a sequence ends, the command line, and the output formats.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 
-#include "app/cli/chain_watcher.h"
 #include "app/cli/cli_options.h"
+#include "app/cli/outcome_report.h"
 #include "app/cli/port_choice.h"
 #include "app/cli/progress_line.h"
 #include "app/cli/status_output.h"
@@ -11,135 +13,87 @@
 namespace quarnel::cli {
 namespace {
 
-constexpr ChainSample kWaiting{0, true, true};  // an operation waits for its answer
+using ::testing::HasSubstr;
 
-void Lines(ChainWatcher& watcher, std::initializer_list<const char*> lines, int64_t now = 0) {
-  for (const char* line : lines) watcher.LineAdded(line, now);
+SequenceOutcome Ended(SequenceEnding ending) {
+  SequenceOutcome outcome;
+  outcome.ending = ending;
+  return outcome;
 }
 
-ExitStatus StatusOf(const ChainWatcher& watcher) {
-  return watcher.verdict() ? watcher.verdict()->status : static_cast<ExitStatus>(-1);
-}
-
-class ChainWatcherTest : public ::testing::Test {
- protected:
-  // Connected, captured, erased, and the run started.
-  void ThroughProgramStart() {
-    watcher_.Started(0);
-    Lines(watcher_, {"Start Capture", "Device in Loader Mode", "Erase Target", "Device Erased",
-                     "Program PIC", "Programming from /x.cry"});
+TEST(SessionResult, EachEndingHasItsExitStatus) {
+  const std::pair<SequenceEnding, ExitStatus> expected[] = {
+      {SequenceEnding::kProgrammed, kExitOk},
+      {SequenceEnding::kAbortedByTarget, kExitAborted},
+      {SequenceEnding::kNoAnswerToCapture, kExitCaptureTimeOut},
+      {SequenceEnding::kNoAnswerToErase, kExitTimeOut},
+      {SequenceEnding::kNoAnswerToDataRecord, kExitTimeOut},
+      {SequenceEnding::kNoAnswerToReset, kExitTimeOut},
+      {SequenceEnding::kImageRefused, kExitCouldNotStart},
+      {SequenceEnding::kPortNotOpened, kExitCouldNotStart},
+      {SequenceEnding::kPortLost, kExitFailed},
+      {SequenceEnding::kStoppedByOperator, kExitFailed},
+      {SequenceEnding::kResetBeforeProgramming, kExitFailed},
+      {SequenceEnding::kStalled, kExitFailed},
+      {SequenceEnding::kFailed, kExitFailed},
+  };
+  for (const auto& [ending, status] : expected) {
+    EXPECT_EQ(ResultOf(Ended(ending), 0).status, status) << static_cast<int>(ending);
   }
-  // The guided timer's disconnect, seen after the code it acted on.
-  void DisconnectAfterCode(int32_t code, int64_t now = 9000) {
-    watcher_.Sample({code, false, true}, now);
-    watcher_.LineAdded("Comm Port Closed", now);
-  }
-  ChainWatcher watcher_{ChainLimits{}};
-};
-
-TEST_F(ChainWatcherTest, SuccessNeedsTheResetAnswerAfterProgrammingComplete) {
-  ThroughProgramStart();
-  Lines(watcher_, {"Programming Complete", "Reset Target"});
-  watcher_.Sample({99, false, true}, 8000);
-  EXPECT_FALSE(watcher_.verdict()) << "the reset is still unanswered";
-  Lines(watcher_, {"Device Reset"});
-  DisconnectAfterCode(9);
-  EXPECT_EQ(StatusOf(watcher_), kExitOk);
+  EXPECT_EQ(ResultOf(std::nullopt, 0).status, kExitFailed);
 }
 
-TEST_F(ChainWatcherTest, AResetAnswerBeforeTheImageWasSentIsNoSuccess) {
-  watcher_.Started(0);
-  Lines(watcher_, {"Start Capture", "Device Reset"});
-  DisconnectAfterCode(9);
-  EXPECT_EQ(StatusOf(watcher_), kExitFailed);
+TEST(SessionResult, AStopBySignalExitsWithTheSignalOnlyIfItEndedTheSequence) {
+  EXPECT_EQ(ResultOf(Ended(SequenceEnding::kStoppedByOperator), SIGINT).status, 130);
+  EXPECT_EQ(ResultOf(Ended(SequenceEnding::kStoppedByOperator), SIGTERM).status, 143);
+  EXPECT_THAT(ResultOf(Ended(SequenceEnding::kStoppedByOperator), SIGINT).reason,
+              HasSubstr("interrupted"));
+  // The sequence had ended before the signal came: its own ending counts.
+  EXPECT_EQ(ResultOf(Ended(SequenceEnding::kProgrammed), SIGINT).status, kExitOk);
 }
 
-TEST_F(ChainWatcherTest, DisconnectOnTheNoAnswerMarkerIsATimeOut) {
-  ThroughProgramStart();
-  DisconnectAfterCode(98);
-  EXPECT_EQ(StatusOf(watcher_), kExitTimeOut);
+TEST(SessionResult, ReasonsCarryTheOutcomesDetails) {
+  SequenceOutcome aborted = Ended(SequenceEnding::kAbortedByTarget);
+  aborted.status = 0x4850;
+  aborted.reset_answered = true;
+  EXPECT_THAT(ResultOf(aborted, 0).reason, HasSubstr("4850"));
+  EXPECT_THAT(ResultOf(aborted, 0).reason, HasSubstr("it was reset"));
+  aborted.reset_answered = false;
+  EXPECT_THAT(ResultOf(aborted, 0).reason, HasSubstr("did not answer the reset"));
+
+  SequenceOutcome record = Ended(SequenceEnding::kNoAnswerToDataRecord);
+  record.blocks_sent = 20;
+  record.blocks_total = 500;
+  EXPECT_THAT(ResultOf(record, 0).reason, HasSubstr("data record 20 of 500"));
+
+  SequenceOutcome refused = Ended(SequenceEnding::kImageRefused);
+  EXPECT_THAT(ResultOf(refused, 0).reason, HasSubstr("could not be opened"));
+  refused.image_size = 0;
+  EXPECT_THAT(ResultOf(refused, 0).reason, HasSubstr("empty"));
+
+  SequenceOutcome not_opened = Ended(SequenceEnding::kPortNotOpened);
+  not_opened.message = "Can't open specified device /dev/x (Error 16, Device or resource busy)";
+  EXPECT_EQ(ResultOf(not_opened, 0).reason, "could not start: " + not_opened.message);
+
+  SequenceOutcome stalled = Ended(SequenceEnding::kStalled);
+  stalled.last_response_code = 1;
+  EXPECT_THAT(ResultOf(stalled, 0).reason, HasSubstr("(code 1) starts no further step"));
 }
 
-TEST_F(ChainWatcherTest, AbortedRunStaysAbortedThroughResetAndDisconnect) {
-  ThroughProgramStart();
-  Lines(watcher_, {"ERROR - Error during Programming", "  Programming Aborted", "Reset Target",
-                   "Device Reset"});
-  DisconnectAfterCode(9);
-  EXPECT_EQ(StatusOf(watcher_), kExitAborted);
-}
+TEST(SessionResult, ACaptureTimeOutAfterLinesThatWereNoAnswersBlamesTheLine) {
+  SequenceOutcome silent = Ended(SequenceEnding::kNoAnswerToCapture);
+  EXPECT_THAT(ResultOf(silent, 0).reason, HasSubstr("is it powered on"));
 
-TEST_F(ChainWatcherTest, FirstDecisiveEventWins) {
-  watcher_.Started(0);
-  Lines(watcher_,
-        {"Device in Loader Mode", "Erase Target", "ERROR - No response to ERASE command"});
-  EXPECT_EQ(StatusOf(watcher_), kExitTimeOut);
-  const std::string reason = watcher_.verdict()->reason;
-  DisconnectAfterCode(9);
-  EXPECT_EQ(watcher_.verdict()->reason, reason);
-  watcher_.Decide(kExitFailed, "later");
-  EXPECT_EQ(StatusOf(watcher_), kExitTimeOut);
-}
-
-TEST_F(ChainWatcherTest, ImageTroubleAtProgramStartMeansCouldNotStart) {
-  ThroughProgramStart();
-  Lines(watcher_, {"File /x.cry not found"});
-  EXPECT_EQ(StatusOf(watcher_), kExitCouldNotStart);
-
-  ChainWatcher empty{ChainLimits{}};
-  empty.Started(0);
-  Lines(empty, {"Program PIC", "Error accessing file /x.cry"});
-  EXPECT_EQ(StatusOf(empty), kExitCouldNotStart);
-}
-
-TEST_F(ChainWatcherTest, UnansweredResetEndsAfterItsLimit) {
-  ThroughProgramStart();
-  Lines(watcher_, {"Programming Complete"});
-  watcher_.LineAdded("Reset Target", 1000);
-  watcher_.LineAdded("Reset Target", 2500);  // repeated every tick; the first one counts
-  watcher_.Sample({99, false, true}, 10999);
-  EXPECT_FALSE(watcher_.verdict());
-  watcher_.Sample({99, false, true}, 11000);
-  EXPECT_EQ(StatusOf(watcher_), kExitTimeOut);
-}
-
-TEST_F(ChainWatcherTest, AnswerThatStartsNoFurtherStepEndsTheChainAfterTheStallLimit) {
-  watcher_.Started(0);
-  Lines(watcher_, {"Device in Transparent Mode"});  // code 1 ended the capture loop
-  watcher_.Sample({1, false, true}, 1000);
-  watcher_.Sample({1, false, true}, 4999);
-  EXPECT_FALSE(watcher_.verdict());
-  watcher_.Sample(kWaiting, 5000);  // something waits again: the stall clock starts over
-  watcher_.Sample({1, false, true}, 6000);
-  watcher_.Sample({1, false, true}, 9999);
-  EXPECT_FALSE(watcher_.verdict());
-  watcher_.Sample({1, false, true}, 10000);
-  EXPECT_EQ(StatusOf(watcher_), kExitFailed);
-}
-
-TEST_F(ChainWatcherTest, CodesTheGuidedTimerActsOnAreNoStall) {
-  watcher_.Started(0);
-  for (int32_t code : {3, 6, 7, 8, 9, 98, 99}) {
-    watcher_.Sample({code, false, true}, 100000);
-    watcher_.Sample({code, false, true}, 200000);
-    EXPECT_FALSE(watcher_.verdict()) << code;
-  }
-}
-
-TEST(ChainWatcherCaptureLimit, AppliesOnlyUntilTheTargetAnswers) {
-  ChainWatcher watcher{ChainLimits{.capture_ms = 1500}};
-  watcher.Sample(kWaiting, 99999);
-  EXPECT_FALSE(watcher.verdict()) << "not started: no limit runs";
-  watcher.Started(1000);
-  watcher.Sample(kWaiting, 2499);
-  EXPECT_FALSE(watcher.verdict());
-  watcher.Sample(kWaiting, 2500);
-  EXPECT_EQ(StatusOf(watcher), kExitCaptureTimeOut);
-
-  ChainWatcher answered{ChainLimits{.capture_ms = 1500}};
-  answered.Started(0);
-  answered.LineAdded("Device in Loader Mode", 100);
-  answered.Sample(kWaiting, 60000);
-  EXPECT_FALSE(answered.verdict());
+  SequenceOutcome noisy = silent;
+  noisy.lines_received = 7;
+  EXPECT_EQ(ResultOf(noisy, 0).reason,
+            "7 lines arrived but none was a valid answer: check the line speed and wiring");
+  noisy.lines_received = 1;
+  EXPECT_EQ(ResultOf(noisy, 0).reason,
+            "1 line arrived but none was a valid answer: check the line speed and wiring");
+  // Lines that were answers: the line is fine.
+  noisy.answers_accepted = 1;
+  EXPECT_THAT(ResultOf(noisy, 0).reason, HasSubstr("is it powered on"));
 }
 
 TEST(CommandLine, ProgramRequestInItsSpellings) {
@@ -178,6 +132,25 @@ TEST(CommandLine, MistakesAreUsageErrors) {
        }) {
     EXPECT_TRUE(std::holds_alternative<UsageError>(ParseCommandLine(args)))
         << ::testing::PrintToString(args);
+  }
+}
+
+TEST(CommandLine, CaptureTimeOutIsAPlainNumberOfSecondsFromATenthToAWeek) {
+  const auto seconds = [](const std::string& text) -> std::optional<double> {
+    const auto parsed = ParseCommandLine({"--port", "sim0", "--capture-timeout", text, "a.cry"});
+    if (const auto* request = std::get_if<ProgramRequest>(&parsed))
+      return request->capture_timeout_s;
+    EXPECT_THAT(std::get<UsageError>(parsed).message, HasSubstr("0.1 to 604800 (one week)"))
+        << text;
+    return std::nullopt;
+  };
+  EXPECT_EQ(seconds("0.1"), 0.1);
+  EXPECT_EQ(seconds("30"), 30.0);
+  EXPECT_EQ(seconds(".5"), 0.5);
+  EXPECT_EQ(seconds("604800"), 604800.0);
+  // Once read as overflowing into an immediate time-out, or as 0 ms.
+  for (const char* refused : {"1e99", "1e-9", "0.09", "604800.5", "inf", "0x10", "+5", "5 ", ""}) {
+    EXPECT_FALSE(seconds(refused)) << refused;
   }
 }
 

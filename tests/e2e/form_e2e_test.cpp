@@ -75,7 +75,7 @@ class FormAgainstSimulator : public ::testing::Test {
 };
 
 TEST_F(FormAgainstSimulator, CaptureRepeatsUntilTheUnitIsPoweredOnThenStops) {
-  Simulator sim(dir_, {"--power-on-after", "1200"});
+  Simulator sim(dir_.path(), {"--power-on-after", "1200"});
   const std::string image = WriteImage(24);
   FormHarness ui(LoopClock::Real, image);
   ui.Mark();
@@ -103,7 +103,7 @@ TEST_F(FormAgainstSimulator, CaptureRepeatsUntilTheUnitIsPoweredOnThenStops) {
 }
 
 TEST_F(FormAgainstSimulator, CaptureOfAPoweredUnitIsAnsweredAtOnce) {
-  Simulator sim(dir_, {});
+  Simulator sim(dir_.path(), {});
   FormHarness ui(LoopClock::Real, WriteImage(24));
   ConnectAndCapture(ui, sim);
   ui.RunFor(std::chrono::milliseconds(700));
@@ -112,7 +112,7 @@ TEST_F(FormAgainstSimulator, CaptureOfAPoweredUnitIsAnsweredAtOnce) {
 }
 
 TEST_F(FormAgainstSimulator, EachEraseAndTheResetAreAnsweredAndReported) {
-  Simulator sim(dir_, {"--erase-ms", "60"});
+  Simulator sim(dir_.path(), {"--erase-ms", "60"});
   FormHarness ui(LoopClock::Real, WriteImage(24));
   ConnectAndCapture(ui, sim);
   quarnel::TForm1& form = ui.form();
@@ -158,7 +158,7 @@ TEST_F(FormAgainstSimulator, EachEraseAndTheResetAreAnsweredAndReported) {
 // per block costs no real time (2731 blocks would spend 82 s in it); answers
 // still travel over the pseudo-terminal and the serial component's threads.
 TEST_F(FormAgainstSimulator, Programs64KiBImageByteForByte) {
-  Simulator sim(dir_, {});
+  Simulator sim(dir_.path(), {});
   const std::string image = WriteImage(64 * 1024);
   FormHarness ui(LoopClock::Virtual, image);
   ConnectAndCapture(ui, sim);
@@ -187,7 +187,7 @@ TEST_F(FormAgainstSimulator, Programs64KiBImageByteForByte) {
 }
 
 TEST_F(FormAgainstSimulator, ProgrammingOnTheRealClockPacesTheBlocks) {
-  Simulator sim(dir_, {});
+  Simulator sim(dir_.path(), {});
   FormHarness ui(LoopClock::Real, WriteImage(20 * 24 - 5));
   ConnectAndCapture(ui, sim);
   const auto start = Clock::now();
@@ -201,7 +201,7 @@ TEST_F(FormAgainstSimulator, ProgrammingOnTheRealClockPacesTheBlocks) {
 TEST_F(FormAgainstSimulator, DroppedAcknowledgementIsMadeGoodByOneRetransmission) {
   // Record 1 is the capture, 2 the first block: the second block's
   // acknowledgement is lost.
-  Simulator sim(dir_, {"--drop-answer", "3"});
+  Simulator sim(dir_.path(), {"--drop-answer", "3"});
   FormHarness ui(LoopClock::Real, WriteImage(5 * 24));
   ConnectAndCapture(ui, sim);
   ui.Mark();
@@ -219,7 +219,7 @@ TEST_F(FormAgainstSimulator, DroppedAcknowledgementIsMadeGoodByOneRetransmission
 }
 
 TEST_F(FormAgainstSimulator, CorruptedChecksumIsReportedAndTheBlockSentAgain) {
-  Simulator sim(dir_, {"--corrupt-checksum", "3"});
+  Simulator sim(dir_.path(), {"--corrupt-checksum", "3"});
   FormHarness ui(LoopClock::Real, WriteImage(4 * 24));
   ConnectAndCapture(ui, sim);
   ui.Mark();
@@ -239,7 +239,7 @@ TEST_F(FormAgainstSimulator, CorruptedChecksumIsReportedAndTheBlockSentAgain) {
 }
 
 TEST_F(FormAgainstSimulator, ErrorBitsOnAnAcknowledgementAbortTheRun) {
-  Simulator sim(dir_, {"--status-bits", "2:0840"});
+  Simulator sim(dir_.path(), {"--status-bits", "2:0840"});
   FormHarness ui(LoopClock::Real, WriteImage(6 * 24));
   ConnectAndCapture(ui, sim);
   ui.Mark();

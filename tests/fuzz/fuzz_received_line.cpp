@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "link/link_port.h"
-#include "link/link_state.h"
 #include "toolkit/headless_event_loop.h"
 #include "ui/main_window.h"
 
@@ -23,11 +22,16 @@ class FuzzPort : public quarnel::LinkPort {
   std::string pending;
 };
 
+quarnel::TForm1::Environment Environment(quarnel::LinkPort& port) {
+  quarnel::TForm1::Environment environment;
+  environment.list_ports = [] { return std::vector<std::string>{}; };
+  environment.port = &port;
+  environment.clock_text = [] { return std::string("00:00:00"); };
+  return environment;
+}
+
 struct Harness {
-  Harness()
-      : loop(tk::HeadlessEventLoop::Clock::Virtual),
-        form(quarnel::TForm1::Environment{[] { return std::vector<std::string>{}; }, &port,
-                                          [] { return std::string("00:00:00"); }}) {}
+  Harness() : loop(tk::HeadlessEventLoop::Clock::Virtual), form(Environment(port)) {}
   tk::HeadlessEventLoop loop;
   FuzzPort port;
   quarnel::TForm1 form;
@@ -44,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     harness.port.pending.assign(reinterpret_cast<const char*>(data), size);
   }
   // The decoder compares with the last sequence sent; keep it reachable.
-  quarnel::Link().SequenceNumber = 0;
+  harness.form.Link.SequenceNumber = 0;
   harness.form.HandleReceivedLine();
   return 0;
 }

@@ -1,21 +1,21 @@
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <fstream>
 
 #include "comm/VaComm.h"
-#include "form_fixture.h"
 #include "platform/port_list.h"
 #include "platform/pseudo_terminal.h"
 #include "ui/open_failure_hint.h"
-#include "ui/window_definition.h"
+#include "window_fixture.h"
 
 namespace quarnel {
 namespace {
 
-using testing::FormTest;
+using testing::WindowTest;
 
 // Everything the far end of the pseudo-terminal receives within `ms`, until
 // `expected` characters have come.
@@ -31,18 +31,30 @@ std::string ReadFromFarEnd(int fd, size_t expected, int ms) {
   return text;
 }
 
-class Connection : public FormTest {
+class Connection : public WindowTest {
  protected:
-  Connection() {
-    image = ::testing::TempDir() + "quarnel_connection_image.cry";
-    std::ofstream(image, std::ios::binary) << std::string(48, '\x5A');
-  }
-  ~Connection() override { std::remove(image.c_str()); }
+  Connection() : image(Image(std::vector<uint8_t>(48, 0x5A))) {}
 
   void ChoosePort(const std::string& name) { form->CCommPort.SetText(name); }
   // The click as the window runs it: an escaping error goes to the report.
   void ClickGuarded(tk::TControl& control) {
     tk::RunGuarded([&] { control.Click(); });
+  }
+
+  // The window with its own serial port instead of the fake one, connected
+  // to the pseudo-terminal.
+  void ConnectOwnPort() {
+    TForm1::Environment env;
+    env.list_ports = [] { return std::vector<std::string>{}; };
+    env.clock_text = [] { return std::string("10:00:00"); };
+    form = std::make_unique<TForm1>(std::move(env));
+    dialogs.chosen_file = image;
+    ChoosePort(pty.SlavePath());
+    form->connect.Click();
+    ASSERT_TRUE(form->VaComm->Active());
+  }
+  void WriteFromFarEnd(const std::string& text) {
+    ASSERT_EQ(::write(pty.MasterFd(), text.data(), text.size()), static_cast<ssize_t>(text.size()));
   }
 
   platform::PseudoTerminal pty;
@@ -83,9 +95,9 @@ TEST_F(Connection, DisconnectClosesButLeavesTheCaptureRunning) {
   EXPECT_FALSE(form->LSCProgramTimer.Enabled());
   EXPECT_FALSE(form->VaComm->Active());
   EXPECT_TRUE(dialogs.messages.empty());
-  const size_t writes = WritesCount();
+  const size_t writes = port.writes.size();
   loop.AdvanceBy(1000);
-  EXPECT_EQ(WritesCount(), writes + 2);  // still capturing, into nothing
+  EXPECT_EQ(port.writes.size(), writes + 2);  // still capturing, into nothing
 
   // Connect again to the same port.
   form->connect.Click();
@@ -163,28 +175,7 @@ TEST(OpenFailureHint, NamesWhatToDo) {
   EXPECT_EQ(OpenFailureHint(0), "");
 }
 
-TEST_F(FormTest, SerialComponentComesFromItsDefinition) {
-  comm::TVaComm& va = *form->VaComm;
-  EXPECT_EQ(va.EventChars().EventChar(), '\n');
-  EXPECT_EQ(va.EventChars().EofChar(), '\n');
-  EXPECT_EQ(va.EventChars().XonChar(), '\0');
-  EXPECT_EQ(va.EventChars().XoffChar(), '\0');
-  const comm::TVaFlowControl& flow = va.FlowControl();
-  EXPECT_FALSE(flow.OutCtsFlow() || flow.OutDsrFlow() || flow.XonXoffIn() || flow.XonXoffOut() ||
-               flow.DsrSensitivity() || flow.TxContinueOnXoff());
-  EXPECT_EQ(flow.ControlDtr(), comm::dtrDisabled);
-  EXPECT_EQ(flow.ControlRts(), comm::rtsDisabled);
-  EXPECT_EQ(va.DeviceName(), "COM%d");
-  EXPECT_EQ(va.MonitorEvents(), comm::TVaCommEvents{comm::ceRxFlag});
-  EXPECT_FALSE(va.DirectWrite());
-  EXPECT_FALSE(va.Active());
-  ASSERT_TRUE(va.OnRxFlag);
-  port.incoming.push_back("junk");
-  va.OnRxFlag(&va);
-  EXPECT_EQ(Status().back(), "Invalid Record Received ->junk");
-}
-
-TEST_F(FormTest, PortListComesFromTheMachineWithoutAList) {
+TEST_F(WindowTest, PortListComesFromTheMachineWithoutAList) {
   TForm1::Environment env;
   env.port = &port;
   form = std::make_unique<TForm1>(std::move(env));
@@ -197,14 +188,7 @@ TEST_F(FormTest, PortListComesFromTheMachineWithoutAList) {
 // The window's own port: records reach the wire and answers come back
 // through the component's event-character notification.
 TEST_F(Connection, OwnPortCarriesRecordsBothWays) {
-  TForm1::Environment env;
-  env.list_ports = [] { return std::vector<std::string>{}; };
-  env.clock_text = [] { return std::string("10:00:00"); };
-  form = std::make_unique<TForm1>(std::move(env));
-  dialogs.chosen_file = image;
-  ChoosePort(pty.SlavePath());
-  form->connect.Click();
-  ASSERT_TRUE(form->VaComm->Active());
+  ConnectOwnPort();
 
   // The writer thread hands its transmit-empty notice to the main thread.
   std::string sent;
@@ -216,14 +200,38 @@ TEST_F(Connection, OwnPortCarriesRecordsBothWays) {
       5000));
   EXPECT_EQ(sent, ":00010103FB\r\n");
 
-  const std::string answer = testing::Response(0x1A2B, 1, 3, 0x4000);
-  ASSERT_EQ(::write(pty.MasterFd(), answer.data(), answer.size()),
-            static_cast<ssize_t>(answer.size()));
+  // Only the line feed ends an answer.
+  const std::string answer = testing::ResponseRecord(1, 3, 0x4000);
+  WriteFromFarEnd(answer.substr(0, answer.size() - 1));
+  EXPECT_FALSE(loop.RunUntil([&] { return form->LastResponseCode != 0; }, 300));
+  WriteFromFarEnd("\n");
   ASSERT_TRUE(loop.RunUntil([&] { return form->LastResponseCode == 3; }, 5000));
   EXPECT_FALSE(form->Timer1.Enabled());
   EXPECT_TRUE(form->BErase.Enabled());
   form->connect.Click();
   EXPECT_FALSE(form->VaComm->Active());
+}
+
+// The line as the window sets it up, seen from the far end: raw, 8 data
+// bits, no parity, one stop bit, no flow control of either kind.
+TEST_F(Connection, TheLineIsRaw8N1WithoutFlowControl) {
+  // The line as another program may have left it: everything the other way.
+  termios left{};
+  ASSERT_EQ(::tcgetattr(pty.MasterFd(), &left), 0);
+  left.c_cflag = (left.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB | CRTSCTS;
+  left.c_iflag |= IXON | IXOFF | ICRNL;
+  left.c_lflag |= ICANON | ECHO | ISIG;
+  left.c_oflag |= OPOST;
+  ASSERT_EQ(::tcsetattr(pty.MasterFd(), TCSANOW, &left), 0);
+
+  ConnectOwnPort();
+  termios line{};
+  ASSERT_EQ(::tcgetattr(pty.MasterFd(), &line), 0);
+  EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_FALSE(line.c_cflag & (PARENB | CSTOPB | CRTSCTS));
+  EXPECT_FALSE(line.c_iflag & (IXON | IXOFF | ICRNL | INLCR));
+  EXPECT_FALSE(line.c_lflag & (ICANON | ECHO | ISIG));
+  EXPECT_FALSE(line.c_oflag & OPOST);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
-// A LinkPort for tests: records every text written and serves queued texts,
-// one per ReadText, then empty texts.
+// The link port of the loader tests: it records every text written to it
+// and serves the queued texts, one per ReadText, then empty texts.
 #include <deque>
 #include <string>
 #include <vector>
@@ -12,21 +12,20 @@ namespace quarnel::testing {
 class FakeLinkPort : public LinkPort {
  public:
   bool WriteText(const std::string& text) override {
+    if (!open) return false;  // a closed port: the text goes nowhere
     writes.push_back(text);
-    return accept_writes;
+    return true;
   }
   std::string ReadText() override {
-    ++reads;
     if (incoming.empty()) return {};
     std::string text = std::move(incoming.front());
     incoming.pop_front();
     return text;
   }
 
+  bool open = true;
   std::vector<std::string> writes;
   std::deque<std::string> incoming;
-  bool accept_writes = true;
-  int reads = 0;
 };
 
 }  // namespace quarnel::testing

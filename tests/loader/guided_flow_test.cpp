@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "form_fixture.h"
+#include "window_fixture.h"
 
 namespace quarnel {
 namespace {
 
-using testing::FormTest;
+using testing::WindowTest;
 
-class GuidedFlow : public FormTest {
+class GuidedFlow : public WindowTest {
  protected:
   // The command code of the record written last (characters 7-8).
   int LastCommand() const { return HexToInt(port.writes.back().substr(7, 2)); }
@@ -66,11 +66,11 @@ TEST_F(GuidedFlow, EraseChainInTheTimersOrder) {
   EXPECT_EQ(Status().back(), "Erase Program");
   EXPECT_EQ(form->LastResponseCode, 0);
 
-  const size_t writes = WritesCount();
+  const size_t writes = port.writes.size();
   Tick(7);
   EXPECT_EQ(Status()[Status().size() - 2], "Program PIC");  // then: no file chosen
   EXPECT_EQ(Status().back(), "File  not found");
-  EXPECT_EQ(WritesCount(), writes);
+  EXPECT_EQ(port.writes.size(), writes);
   EXPECT_EQ(form->LastResponseCode, 0);
 }
 
@@ -80,7 +80,7 @@ TEST_F(GuidedFlow, ResetRepeatsUntilAnswered) {
   EXPECT_EQ(Status().back(), "Reset Target");
   EXPECT_EQ(form->LastResponseCode, 99);
   form->LSCProgramTimerTimer();
-  EXPECT_EQ(WritesCount(), 2u);
+  EXPECT_EQ(port.writes.size(), 2u);
   EXPECT_EQ(LastCommand(), 9);
 }
 
@@ -119,19 +119,19 @@ TEST_F(GuidedFlow, TimerTicksEvery1500ms) {
   loop.AdvanceBy(1499);
   EXPECT_TRUE(port.writes.empty());
   loop.AdvanceBy(1);
-  EXPECT_EQ(WritesCount(), 1u);
+  EXPECT_EQ(port.writes.size(), 1u);
   loop.AdvanceBy(3000);
-  EXPECT_EQ(WritesCount(), 3u);
+  EXPECT_EQ(port.writes.size(), 3u);
 }
 
 TEST_F(GuidedFlow, ManualEraseDataInFullLayoutChainsOn) {
   PressF12();
   form->LSCProgramTimer.SetEnabled(true);
   form->BEraseEE.Click();
-  Receive(Answer(8, 0x4000));
+  Answer(8, 0x4000);
   loop.AdvanceBy(1500);
   EXPECT_EQ(LastCommand(), 7);
-  Receive(Answer(7, 0x4000));
+  Answer(7, 0x4000);
   loop.AdvanceBy(1500);
   EXPECT_EQ(Status().back(), "File  not found");
 }
@@ -139,8 +139,8 @@ TEST_F(GuidedFlow, ManualEraseDataInFullLayoutChainsOn) {
 TEST_F(GuidedFlow, AResponseBetweenTicksOverwritesTheCode) {
   form->LSCProgramTimer.SetEnabled(true);
   form->LocateClick();
-  Receive(Answer(3, 0x4000));
-  Receive(Answer(2, 0x4000));  // the tick sees only the last code
+  Answer(3, 0x4000);
+  Answer(2, 0x4000);  // the tick sees only the last code
   loop.AdvanceBy(1500);
   EXPECT_TRUE(form->connect.Enabled());  // no erase chain started
   EXPECT_EQ(LastCommand(), 3);

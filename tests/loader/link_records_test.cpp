@@ -4,7 +4,6 @@
 #include <numeric>
 
 #include "fake_link_port.h"
-#include "link/link_state.h"
 #include "link/records.h"
 
 namespace quarnel {
@@ -14,7 +13,7 @@ using testing::FakeLinkPort;
 
 class LinkRecords : public ::testing::Test {
  protected:
-  void SetUp() override { Link() = LinkState{}; }
+  LinkState link;
   FakeLinkPort port;
 };
 
@@ -48,47 +47,47 @@ TEST(HexConversion, HexToIntOfLongTextWrapsInsteadOfOverflowing) {
 }
 
 TEST_F(LinkRecords, AddRecordByteAndChecksum) {
-  AddRecordByte(0x12);
-  AddRecordByte(0x300);  // only the low byte is written, the whole value summed
-  EXPECT_EQ(std::string(Link().RecordBuffer, 4), "1200");
-  EXPECT_EQ(Link().RecordLength, 4);
-  EXPECT_EQ(Link().RecordSum, 0x312);
-  AddRecordChecksum();
-  EXPECT_EQ(std::string(Link().RecordBuffer, 6), "1200EE");
-  EXPECT_EQ(Link().RecordSum, 0x312);  // the checksum is not summed
+  AddRecordByte(link, 0x12);
+  AddRecordByte(link, 0x300);  // only the low byte is written, the whole value summed
+  EXPECT_EQ(std::string(link.RecordBuffer, 4), "1200");
+  EXPECT_EQ(link.RecordLength, 4);
+  EXPECT_EQ(link.RecordSum, 0x312);
+  AddRecordChecksum(link);
+  EXPECT_EQ(std::string(link.RecordBuffer, 6), "1200EE");
+  EXPECT_EQ(link.RecordSum, 0x312);  // the checksum is not summed
 }
 
 TEST_F(LinkRecords, CommandRecordExamples) {
-  SendCommand(3, port);
+  SendCommand(link, 3, port);
   ASSERT_EQ(port.writes.size(), 1u);
   EXPECT_EQ(port.writes[0], ":00010103FB\r\n");
-  Link().SequenceNumber = 0x0101;
-  SendCommand(9, port);
+  link.SequenceNumber = 0x0101;
+  SendCommand(link, 9, port);
   EXPECT_EQ(port.writes[1], ":01020109F3\r\n");
-  Link().SequenceNumber = 0xFFFD;
-  SendCommand(6, port);
+  link.SequenceNumber = 0xFFFD;
+  SendCommand(link, 6, port);
   EXPECT_EQ(port.writes[2], ":FFFE0106FC\r\n");
   for (const std::string& record : port.writes) EXPECT_EQ(record.size(), 13u);
 }
 
 TEST_F(LinkRecords, SequenceSkipsFFFF) {
-  Link().SequenceNumber = 0xFFFE;
-  SendCommand(3, port);
-  EXPECT_EQ(Link().SequenceNumber, 0);
+  link.SequenceNumber = 0xFFFE;
+  SendCommand(link, 3, port);
+  EXPECT_EQ(link.SequenceNumber, 0);
   EXPECT_EQ(port.writes[0].substr(0, 5), ":0000");
-  SendCommand(3, port);
-  EXPECT_EQ(Link().SequenceNumber, 1);
+  SendCommand(link, 3, port);
+  EXPECT_EQ(link.SequenceNumber, 1);
 }
 
 TEST_F(LinkRecords, DataRecordExamples) {
   std::array<uint8_t, BlockSize> zeros{};
-  SendDataRecord(zeros, port);
+  SendDataRecord(link, zeros, port);
   EXPECT_EQ(port.writes[0], "*0001" + std::string(48, '0') + "FF\r\n");
 
   std::array<uint8_t, BlockSize> counting{};
   std::iota(counting.begin(), counting.end(), uint8_t{0});
-  Link().SequenceNumber = 0x1233;
-  SendDataRecord(counting, port);
+  link.SequenceNumber = 0x1233;
+  SendDataRecord(link, counting, port);
   EXPECT_EQ(port.writes[1], "*1234000102030405060708090A0B0C0D0E0F1011121314151617A6\r\n");
   EXPECT_EQ(port.writes[1].size(), 57u);
 }
@@ -96,40 +95,40 @@ TEST_F(LinkRecords, DataRecordExamples) {
 TEST_F(LinkRecords, LastRecordKeepsTheRecordSentLast) {
   std::array<uint8_t, BlockSize> block{};
   block.fill(0xFF);
-  SendDataRecord(block, port);
-  EXPECT_EQ(std::string(Link().LastRecord), port.writes.back());
-  EXPECT_EQ(Link().LastRecordLength, 57);
-  SendCommand(7, port);  // a command replaces the data record
-  EXPECT_EQ(std::string(Link().LastRecord), port.writes.back());
-  EXPECT_EQ(Link().LastRecordLength, 13);
+  SendDataRecord(link, block, port);
+  EXPECT_EQ(std::string(link.LastRecord), port.writes.back());
+  EXPECT_EQ(link.LastRecordLength, 57);
+  SendCommand(link, 7, port);  // a command replaces the data record
+  EXPECT_EQ(std::string(link.LastRecord), port.writes.back());
+  EXPECT_EQ(link.LastRecordLength, 13);
 }
 
 TEST_F(LinkRecords, ResendRepeatsTheLastRecordUnchanged) {
   std::array<uint8_t, BlockSize> block{};
   block[0] = 0x5A;
-  SendDataRecord(block, port);
-  ResendLastRecord(port);
-  ResendLastRecord(port);
+  SendDataRecord(link, block, port);
+  ResendLastRecord(link, port);
+  ResendLastRecord(link, port);
   ASSERT_EQ(port.writes.size(), 3u);
   EXPECT_EQ(port.writes[1], port.writes[0]);
   EXPECT_EQ(port.writes[2], port.writes[0]);
-  EXPECT_EQ(Link().SequenceNumber, 1);
+  EXPECT_EQ(link.SequenceNumber, 1);
 }
 
 TEST_F(LinkRecords, RefusedWriteStillNumbersAndKeepsTheRecord) {
-  port.accept_writes = false;
-  SendCommand(3, port);
-  SendCommand(3, port);
-  EXPECT_EQ(Link().SequenceNumber, 2);
-  EXPECT_EQ(std::string(Link().LastRecord), ":00020103FA\r\n");
+  port.open = false;
+  SendCommand(link, 3, port);
+  SendCommand(link, 3, port);
+  EXPECT_EQ(link.SequenceNumber, 2);
+  EXPECT_EQ(std::string(link.LastRecord), ":00020103FA\r\n");
 }
 
 TEST_F(LinkRecords, EveryRecordSumsToAMultipleOf256) {
   std::array<uint8_t, BlockSize> block{};
   for (int round = 0; round < 300; ++round) {
     for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(round * 7 + i * 13);
-    SendDataRecord(block, port);
-    SendCommand(3 + round % 7, port);
+    SendDataRecord(link, block, port);
+    SendCommand(link, 3 + round % 7, port);
   }
   for (const std::string& record : port.writes) {
     int sum = 0;

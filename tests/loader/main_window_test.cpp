@@ -2,12 +2,13 @@
 
 #include <map>
 
-#include "form_fixture.h"
+#include "comm/VaComm.h"
+#include "window_fixture.h"
 
 namespace quarnel {
 namespace {
 
-using testing::FormTest;
+using testing::WindowTest;
 using Controls = std::initializer_list<tk::TControl*>;
 
 struct Rect {
@@ -66,7 +67,7 @@ void ExpectTidy(const TForm1& form) {
           << leaves[i]->Name() << " covers " << leaves[j]->Name();
 }
 
-TEST_F(FormTest, StartState) {
+TEST_F(WindowTest, StartState) {
   EXPECT_EQ(form->Caption(), "Quarnel  V1.31");
   EXPECT_EQ(form->ClientWidth(), 601);
   EXPECT_EQ(form->ClientHeight(), 306);
@@ -81,7 +82,7 @@ TEST_F(FormTest, StartState) {
   EXPECT_EQ(form->CCommPort.ItemIndex(), 0);
   EXPECT_EQ(form->CCommPort.Text(), "COM3");
   EXPECT_EQ(form->connect.Caption(), "Connect");
-  EXPECT_EQ(Link().SequenceNumber, 0);
+  EXPECT_EQ(form->Link.SequenceNumber, 0);
   EXPECT_FALSE(form->SourceFileChosen);
   EXPECT_FALSE(form->SourceFileOpen);
   EXPECT_EQ(form->LastResponseCode, 0);
@@ -104,16 +105,16 @@ TEST_F(FormTest, StartState) {
   EXPECT_TRUE(port.writes.empty());
 }
 
-TEST_F(FormTest, StartsWithoutPortsSelectingNothing) {
+TEST_F(WindowTest, StartsWithoutPortsSelectingNothing) {
   ports.clear();
-  form = MakeForm();
+  form = std::make_unique<TForm1>(Environment());
   EXPECT_TRUE(form->CCommPort.Items().empty());
   EXPECT_EQ(form->CCommPort.ItemIndex(), -1);
   EXPECT_EQ(form->CCommPort.Text(), "");
   EXPECT_EQ(Status(), std::vector<std::string>{"Program Ready"});
 }
 
-TEST_F(FormTest, ControlsCarryTheirNamesCaptionsFontsAndParents) {
+TEST_F(WindowTest, ControlsCarryTheirNamesCaptionsFontsAndParents) {
   struct Expected {
     tk::TControl* control;
     const char* name;
@@ -185,7 +186,7 @@ TEST_F(FormTest, ControlsCarryTheirNamesCaptionsFontsAndParents) {
   }
 }
 
-TEST_F(FormTest, GuidedLayoutAtStart) {
+TEST_F(WindowTest, GuidedLayoutAtStart) {
   TForm1& f = *form;
   for (tk::TControl* c :
        Controls{&f.Panel2, &f.Panel3, &f.TCommPort, &f.connect, &f.Locate, &f.BStopCapture,
@@ -225,7 +226,7 @@ TEST_F(FormTest, GuidedLayoutAtStart) {
   ExpectTidy(f);
 }
 
-TEST_F(FormTest, FullLayoutAfterF12) {
+TEST_F(WindowTest, FullLayoutAfterF12) {
   PressF12();
   TForm1& f = *form;
   EXPECT_EQ(f.EngineeringMode, 1);
@@ -260,7 +261,7 @@ TEST_F(FormTest, FullLayoutAfterF12) {
   ExpectTidy(f);
 }
 
-TEST_F(FormTest, F12TwiceReturnsToTheGuidedLayout) {
+TEST_F(WindowTest, F12TwiceReturnsToTheGuidedLayout) {
   PressF12();
   PressF12();
   TForm1& f = *form;
@@ -280,7 +281,7 @@ TEST_F(FormTest, F12TwiceReturnsToTheGuidedLayout) {
   EXPECT_TRUE(f.CCommPort.Visible());
 }
 
-TEST_F(FormTest, KeyHandling) {
+TEST_F(WindowTest, KeyHandling) {
   uint16_t key = tk::VK_F12;
   form->KeyDown(key, 1 | 4);  // shift and control do not matter
   EXPECT_EQ(form->EngineeringMode, 1);
@@ -292,7 +293,7 @@ TEST_F(FormTest, KeyHandling) {
   }
 }
 
-TEST_F(FormTest, SwitchingLayoutsChangesNoStateButVisibilityAndPlace) {
+TEST_F(WindowTest, SwitchingLayoutsChangesNoStateButVisibilityAndPlace) {
   TForm1& f = *form;
   f.LocateClick();
   f.LSCProgramTimer.SetEnabled(true);
@@ -317,7 +318,7 @@ TEST_F(FormTest, SwitchingLayoutsChangesNoStateButVisibilityAndPlace) {
   EXPECT_EQ(f.connect.Caption(), "Connect");
 }
 
-TEST_F(FormTest, DisplaysKeepAtMost101Lines) {
+TEST_F(WindowTest, DisplaysKeepAtMost101Lines) {
   for (tk::TMemo* display : {&form->Memo1, &form->DataResponse}) {
     display->ClearLines();
     for (int i = 1; i <= 101; ++i) form->AppendLogLine(*display, std::to_string(i));
@@ -333,7 +334,7 @@ TEST_F(FormTest, DisplaysKeepAtMost101Lines) {
   }
 }
 
-class EnablingRules : public FormTest {
+class EnablingRules : public WindowTest {
  protected:
   void ExpectEnabled(std::initializer_list<tk::TControl*> on,
                      std::initializer_list<tk::TControl*> off) {
@@ -373,9 +374,9 @@ TEST_F(EnablingRules, NoLoaderModeDisablesTargetButtonsButNotCaptureOrReset) {
                 {&f.Locate, &f.BErase, &f.BEraseEE, &f.BErasePRG, &f.BPicProgram});
 }
 
-TEST_F(FormTest, ClearDisplaysEmptiesBothAndNothingElse) {
+TEST_F(WindowTest, ClearDisplaysEmptiesBothAndNothingElse) {
   PressF12();
-  Receive(Answer(3, 0x4000));
+  Answer(3, 0x4000);
   ASSERT_GT(form->DataResponse.LineCount(), 0);
   const bool erase_enabled = form->BErase.Enabled();
   form->BClearStatus.Click();
@@ -386,7 +387,7 @@ TEST_F(FormTest, ClearDisplaysEmptiesBothAndNothingElse) {
   EXPECT_EQ(form->EngineeringMode, 1);
 }
 
-TEST_F(FormTest, ButtonsRunTheirHandlers) {
+TEST_F(WindowTest, ButtonsRunTheirHandlers) {
   PressF12();
   form->Locate.Click();
   ASSERT_EQ(port.writes.size(), 1u);

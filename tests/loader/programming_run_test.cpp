@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "operations/image_reader.h"
-#include "operations_test_support.h"
+#include "window_fixture.h"
 
-namespace quarnel::ops_test {
+namespace quarnel::testing {
 namespace {
 
 constexpr uint16_t kLoaderMode = 0x4000;
@@ -31,15 +31,15 @@ std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t from, size_
           bytes.begin() + static_cast<std::ptrdiff_t>(std::min(bytes.size(), from + count))};
 }
 
-class ProgrammingRunTest : public OperationsTest {
+class ProgrammingRunTest : public WindowTest {
  protected:
   // The state a run normally starts from: the target captured, a file chosen.
   void ChooseAndCapture(const std::string& path) {
-    dialogs.chosen_path = path;
+    dialogs.chosen_file = path;
     form->BPicSourceClick();
     form->Button1Click();
-    TargetStatus() = kLoaderMode;
-    port.written.clear();
+    form->TargetStatus = kLoaderMode;
+    port.writes.clear();
   }
   void Start(const std::string& path) {
     ChooseAndCapture(path);
@@ -48,8 +48,8 @@ class ProgrammingRunTest : public OperationsTest {
 };
 
 TEST_F(ProgrammingRunTest, ChoosingTheImageShowsAndLogsItsPath) {
-  TargetStatus() = kLoaderMode;
-  dialogs.chosen_path = "/images/unit 7.cry";
+  form->TargetStatus = kLoaderMode;
+  dialogs.chosen_file = "/images/unit 7.cry";
   form->BPicSourceClick();
 
   EXPECT_EQ(dialogs.seen_filter, "*.cry|*.cry");
@@ -67,10 +67,10 @@ TEST_F(ProgrammingRunTest, CancellingTheFileDialogClosesTheWindow) {
   form->SourceFileName = "/images/old.cry";
   form->SourceFileChosen = true;
   form->EPicSource.SetText("/images/old.cry");
-  dialogs.chosen_path.clear();
+  dialogs.chosen_file.clear();
   form->BPicSourceClick();
 
-  EXPECT_EQ(dialogs.open_dialogs, 1);
+  EXPECT_EQ(dialogs.dialogs_shown, 1);
   EXPECT_TRUE(form->Closed());
   EXPECT_TRUE(form->SourceFileName.empty());
   EXPECT_FALSE(form->SourceFileChosen);
@@ -78,32 +78,32 @@ TEST_F(ProgrammingRunTest, CancellingTheFileDialogClosesTheWindow) {
 }
 
 TEST_F(ProgrammingRunTest, AnEmptyFileSendsNothing) {
-  TempImage image({});
-  ChooseAndCapture(image.path());
+  const std::string image = Image({});
+  ChooseAndCapture(image);
   const size_t mark = Mark();
   form->BPicProgramClick();
 
   EXPECT_EQ(LinesSince(mark),
-            (std::vector<std::string>{"Program PIC", "Error accessing file " + image.path()}));
-  EXPECT_TRUE(port.written.empty());
+            (std::vector<std::string>{"Program PIC", "Error accessing file " + image}));
+  EXPECT_TRUE(port.writes.empty());
   EXPECT_FALSE(form->SourceFileOpen);
   EXPECT_FALSE(form->Timer1.Enabled());
   EXPECT_TRUE(form->Gauge1.Visible());
   loop.AdvanceBy(30000);
-  EXPECT_TRUE(port.written.empty());
+  EXPECT_TRUE(port.writes.empty());
 }
 
 TEST_F(ProgrammingRunTest, ATenByteFileIsOneZeroFilledRecord) {
   const auto bytes = CountingBytes(10);
-  TempImage image(bytes);
-  ChooseAndCapture(image.path());
+  const std::string image = Image(bytes);
+  ChooseAndCapture(image);
   form->ButChooseCC.SetEnabled(false);
   const size_t mark = Mark();
   form->BPicProgramClick();
 
   EXPECT_EQ(LinesSince(mark),
-            (std::vector<std::string>{"Program PIC", "Programming from " + image.path()}));
-  EXPECT_EQ(port.written, std::vector<std::string>{DataRecord(1, bytes)});
+            (std::vector<std::string>{"Program PIC", "Programming from " + image}));
+  EXPECT_EQ(port.writes, std::vector<std::string>{DataRecord(1, bytes)});
   EXPECT_TRUE(form->Gauge1.Visible());
   EXPECT_EQ(form->Gauge1.MaxValue(), 0);
   EXPECT_TRUE(form->Timer1.Enabled());
@@ -128,21 +128,21 @@ TEST_F(ProgrammingRunTest, ATenByteFileIsOneZeroFilledRecord) {
   EXPECT_FALSE(form->Timer1.Enabled());
   EXPECT_TRUE(form->BPicProgram.Enabled());
   EXPECT_TRUE(form->Locate.Enabled());
-  EXPECT_EQ(port.written.size(), 1u);
+  EXPECT_EQ(port.writes.size(), 1u);
 }
 
 TEST_F(ProgrammingRunTest, AFortyEightByteFileIsTwoRecordsPaced30msApart) {
   const auto bytes = CountingBytes(48);
-  TempImage image(bytes);
-  Start(image.path());
+  const std::string image = Image(bytes);
+  Start(image);
   EXPECT_EQ(form->Gauge1.MaxValue(), 2);
   EXPECT_EQ(form->Gauge1.Progress(), 1);
 
   const int64_t before = loop.NowMs();
   Answer(4, kLoaderMode);
   EXPECT_EQ(loop.NowMs() - before, 30);
-  EXPECT_EQ(port.written, (std::vector<std::string>{DataRecord(1, Slice(bytes, 0, 24)),
-                                                    DataRecord(2, Slice(bytes, 24, 24))}));
+  EXPECT_EQ(port.writes, (std::vector<std::string>{DataRecord(1, Slice(bytes, 0, 24)),
+                                                   DataRecord(2, Slice(bytes, 24, 24))}));
   EXPECT_EQ(form->Gauge1.Progress(), 2);
   EXPECT_EQ(form->LastResponseCode, 4);
   EXPECT_TRUE(form->Timer1.Enabled());
@@ -150,13 +150,13 @@ TEST_F(ProgrammingRunTest, AFortyEightByteFileIsTwoRecordsPaced30msApart) {
   Answer(4, kLoaderMode);
   EXPECT_TRUE(Logged("Programming Complete"));
   EXPECT_EQ(form->LastResponseCode, 99);
-  EXPECT_EQ(port.written.size(), 2u);
+  EXPECT_EQ(port.writes.size(), 2u);
 }
 
 TEST_F(ProgrammingRunTest, AFiftyByteFileEndsWithAShortBlock) {
   const auto bytes = CountingBytes(50);
-  TempImage image(bytes);
-  Start(image.path());
+  const std::string image = Image(bytes);
+  Start(image);
   EXPECT_EQ(form->Gauge1.MaxValue(), 2);
   std::vector<int> progress{form->Gauge1.Progress()};
   Answer(4, kLoaderMode);
@@ -166,32 +166,32 @@ TEST_F(ProgrammingRunTest, AFiftyByteFileEndsWithAShortBlock) {
 
   EXPECT_EQ(progress, (std::vector<int>{1, 2, 2}));
   EXPECT_EQ(form->BlocksSent, 3);
-  ASSERT_EQ(port.written.size(), 3u);
-  EXPECT_EQ(port.written[2], DataRecord(3, {49, 50}));
+  ASSERT_EQ(port.writes.size(), 3u);
+  EXPECT_EQ(port.writes[2], DataRecord(3, {49, 50}));
   Answer(4, kLoaderMode);
   EXPECT_EQ(form->LastResponseCode, 99);
 }
 
 TEST_F(ProgrammingRunTest, ALargerImageArrivesWhole) {
   const auto bytes = CountingBytes(24 * 40 + 7);
-  TempImage image(bytes);
-  Start(image.path());
+  const std::string image = Image(bytes);
+  Start(image);
   for (int i = 0; i < 60 && form->SourceFileOpen; ++i) Answer(4, kLoaderMode);
 
-  ASSERT_EQ(port.written.size(), 41u);
+  ASSERT_EQ(port.writes.size(), 41u);
   std::vector<uint8_t> received;
-  for (const auto& record : port.written) {
+  for (const auto& record : port.writes) {
     const auto payload = PayloadOf(record);
     received.insert(received.end(), payload.begin(), payload.end());
   }
   received.resize(bytes.size());
   EXPECT_EQ(received, bytes);
-  EXPECT_EQ(SequenceOf(port.written.back()), 41);
+  EXPECT_EQ(SequenceOf(port.writes.back()), 41);
 }
 
 TEST_F(ProgrammingRunTest, RecordErrorsAbortTheRunWithOneLinePerBit) {
-  TempImage image(CountingBytes(100));
-  Start(image.path());
+  const std::string image = Image(CountingBytes(100));
+  Start(image);
   const size_t mark = Mark();
   Answer(4, kLoaderMode | 0x0840);
 
@@ -205,12 +205,12 @@ TEST_F(ProgrammingRunTest, RecordErrorsAbortTheRunWithOneLinePerBit) {
   EXPECT_FALSE(form->SourceFileOpen);
   EXPECT_FALSE(form->Gauge1.Visible());
   loop.AdvanceBy(30000);
-  EXPECT_EQ(port.written.size(), 1u);
+  EXPECT_EQ(port.writes.size(), 1u);
 }
 
 TEST_F(ProgrammingRunTest, EveryErrorBitHasItsLineInOrder) {
-  TempImage image(CountingBytes(100));
-  Start(image.path());
+  const std::string image = Image(CountingBytes(100));
+  Start(image);
   const size_t mark = Mark();
   Answer(4, 0x0A42);
 
@@ -227,8 +227,8 @@ TEST_F(ProgrammingRunTest, EveryErrorBitHasItsLineInOrder) {
 }
 
 TEST_F(ProgrammingRunTest, NotInLoaderModeTakesPrecedenceOverRecordErrors) {
-  TempImage image(CountingBytes(100));
-  Start(image.path());
+  const std::string image = Image(CountingBytes(100));
+  Start(image);
   const size_t mark = Mark();
   Answer(4, 0x1800);
 
@@ -239,14 +239,14 @@ TEST_F(ProgrammingRunTest, NotInLoaderModeTakesPrecedenceOverRecordErrors) {
                                       "Target ID:              1A2B"}));
   EXPECT_FALSE(Logged("ERROR - Error during Programming"));
   EXPECT_EQ(form->LastResponseCode, 99);
-  EXPECT_EQ(port.written.size(), 1u);
+  EXPECT_EQ(port.writes.size(), 1u);
 }
 
 TEST_F(ProgrammingRunTest, ReportedBitsOutsideTheAbortMaskDoNotStopTheRun) {
-  TempImage image(CountingBytes(100));
-  Start(image.path());
+  const std::string image = Image(CountingBytes(100));
+  Start(image);
   Answer(4, kLoaderMode | 0x0100 | 0x0020);
-  EXPECT_EQ(port.written.size(), 2u);
+  EXPECT_EQ(port.writes.size(), 2u);
   EXPECT_TRUE(form->SourceFileOpen);
 }
 
@@ -260,28 +260,28 @@ TEST_F(ProgrammingRunTest, AnAcknowledgementWithoutARunOnlyStopsTimer1) {
 }
 
 TEST_F(ProgrammingRunTest, RejectedResponsesLeaveTheRetransmissionRunning) {
-  TempImage image(CountingBytes(100));
-  Start(image.path());
+  const std::string image = Image(CountingBytes(100));
+  Start(image);
   const std::string good = ResponseRecord(1, 4, kLoaderMode);
   std::string bad_checksum = good;
   bad_checksum[15] = bad_checksum[15] == '0' ? '1' : '0';
 
-  Deliver(bad_checksum);
-  Deliver(ResponseRecord(7, 4, kLoaderMode));
-  Deliver(good.substr(0, 16));
+  Receive(bad_checksum);
+  Receive(ResponseRecord(7, 4, kLoaderMode));
+  Receive(good.substr(0, 16));
   EXPECT_TRUE(form->Timer1.Enabled());
   loop.AdvanceBy(2000);
-  ASSERT_EQ(port.written.size(), 2u);
-  EXPECT_EQ(port.written[1], port.written[0]);
+  ASSERT_EQ(port.writes.size(), 2u);
+  EXPECT_EQ(port.writes[1], port.writes[0]);
   EXPECT_EQ(form->RetryCount, 1);
 }
 
 TEST_F(ProgrammingRunTest, AnUnansweredRecordGoesOutTenTimesThenTheRunFails) {
-  TempImage image(CountingBytes(100));
-  Start(image.path());
+  const std::string image = Image(CountingBytes(100));
+  Start(image);
   loop.AdvanceBy(18000);
-  ASSERT_EQ(port.written.size(), 10u);
-  for (const auto& record : port.written) EXPECT_EQ(record, port.written[0]);
+  ASSERT_EQ(port.writes.size(), 10u);
+  for (const auto& record : port.writes) EXPECT_EQ(record, port.writes[0]);
   loop.AdvanceBy(1999);
   EXPECT_FALSE(Logged("FAILED - Comms Timeout Error"));
 
@@ -294,12 +294,12 @@ TEST_F(ProgrammingRunTest, AnUnansweredRecordGoesOutTenTimesThenTheRunFails) {
   EXPECT_TRUE(form->BErase.Enabled());  // by the status word
   EXPECT_NE(form->LastResponseCode, 98);
   loop.AdvanceBy(60000);
-  EXPECT_EQ(port.written.size(), 10u);
+  EXPECT_EQ(port.writes.size(), 10u);
 }
 
 TEST_F(ProgrammingRunTest, EveryExpiryTellsTheGuidedFlow) {
-  TempImage image(CountingBytes(100));
-  Start(image.path());
+  const std::string image = Image(CountingBytes(100));
+  Start(image);
   form->LSCProgramTimer.SetEnabled(true);
   loop.AdvanceBy(2000);
   EXPECT_EQ(form->LastResponseCode, 98);
@@ -310,32 +310,32 @@ TEST_F(ProgrammingRunTest, EveryExpiryTellsTheGuidedFlow) {
 }
 
 TEST_F(ProgrammingRunTest, AnAcknowledgementGivesTheNextRecordItsFullTenSendings) {
-  TempImage image(CountingBytes(100));
-  Start(image.path());
+  const std::string image = Image(CountingBytes(100));
+  Start(image);
   loop.AdvanceBy(6000);  // three retransmissions
   EXPECT_EQ(form->RetryCount, 3);
   Answer(4, kLoaderMode);
   EXPECT_EQ(form->RetryCount, 0);
-  ASSERT_EQ(port.written.size(), 5u);
+  ASSERT_EQ(port.writes.size(), 5u);
 
   loop.AdvanceBy(19999);
-  EXPECT_EQ(port.written.size(), 14u);
+  EXPECT_EQ(port.writes.size(), 14u);
   EXPECT_FALSE(Logged("FAILED - Comms Timeout Error"));
   loop.AdvanceBy(1);
   EXPECT_TRUE(Logged("FAILED - Comms Timeout Error"));
 }
 
 TEST_F(ProgrammingRunTest, WhatIsNoReadableFileDoesNotStartTheRun) {
-  TempImage image(CountingBytes(10));
-  const std::string directory = std::filesystem::path(image.path()).parent_path().string();
-  for (const std::string& path : {image.missing_path(), directory}) {
+  const std::string image = Image(CountingBytes(10));
+  const std::string directory = std::filesystem::path(image).parent_path().string();
+  for (const std::string& path : {MissingImage(), directory}) {
     ChooseAndCapture(path);
     const size_t mark = Mark();
     form->BPicProgramClick();
 
     EXPECT_EQ(LinesSince(mark),
               (std::vector<std::string>{"Program PIC", "File " + path + " not found"}));
-    EXPECT_TRUE(port.written.empty());
+    EXPECT_TRUE(port.writes.empty());
     EXPECT_FALSE(form->SourceFileOpen);
     EXPECT_FALSE(form->Timer1.Enabled());
     EXPECT_FALSE(form->Gauge1.Visible());
@@ -345,50 +345,50 @@ TEST_F(ProgrammingRunTest, WhatIsNoReadableFileDoesNotStartTheRun) {
 
 TEST_F(ProgrammingRunTest, AReadOnlyImageProgramsLikeAnyOther) {
   const auto bytes = CountingBytes(30);
-  TempImage image(bytes);
-  std::filesystem::permissions(image.path(), std::filesystem::perms(0444));
-  Start(image.path());
+  const std::string image = Image(bytes);
+  std::filesystem::permissions(image, std::filesystem::perms(0444));
+  Start(image);
   Answer(4, kLoaderMode);
   Answer(4, kLoaderMode);
 
-  EXPECT_EQ(port.written, (std::vector<std::string>{DataRecord(1, Slice(bytes, 0, 24)),
-                                                    DataRecord(2, Slice(bytes, 24, 24))}));
+  EXPECT_EQ(port.writes, (std::vector<std::string>{DataRecord(1, Slice(bytes, 0, 24)),
+                                                   DataRecord(2, Slice(bytes, 24, 24))}));
   EXPECT_TRUE(Logged("Programming Complete"));
-  EXPECT_EQ(std::filesystem::status(image.path()).permissions(), std::filesystem::perms(0444));
+  EXPECT_EQ(std::filesystem::status(image).permissions(), std::filesystem::perms(0444));
 }
 
 TEST_F(ProgrammingRunTest, AClosedPortEndsTheRunWithTheTimeOut) {
-  TempImage image(CountingBytes(100));
-  Start(image.path());
+  const std::string image = Image(CountingBytes(100));
+  Start(image);
   port.open = false;
   loop.AdvanceBy(20000);
-  EXPECT_EQ(port.written.size(), 1u);
+  EXPECT_EQ(port.writes.size(), 1u);
   EXPECT_TRUE(Logged("FAILED - Comms Timeout Error"));
   EXPECT_FALSE(form->SourceFileOpen);
 }
 
 TEST_F(ProgrammingRunTest, StartingAgainBeginsWithTheFirstBlock) {
   const auto bytes = CountingBytes(100);
-  TempImage image(bytes);
-  Start(image.path());
+  const std::string image = Image(bytes);
+  Start(image);
   Answer(4, kLoaderMode);
   form->BPicProgramClick();
 
-  ASSERT_EQ(port.written.size(), 3u);
-  EXPECT_EQ(port.written[2], DataRecord(1, Slice(bytes, 0, 24)));
+  ASSERT_EQ(port.writes.size(), 3u);
+  EXPECT_EQ(port.writes[2], DataRecord(1, Slice(bytes, 0, 24)));
   EXPECT_EQ(form->Gauge1.Progress(), 1);
 }
 
 TEST_F(ProgrammingRunTest, AFailedRestartLeavesNothingOfTheRunBefore) {
-  TempImage image(CountingBytes(100));
-  Start(image.path());
-  form->SourceFileName = image.missing_path();
+  const std::string image = Image(CountingBytes(100));
+  Start(image);
+  form->SourceFileName = MissingImage();
   form->BPicProgramClick();
   EXPECT_FALSE(form->SourceFileOpen);
 
   // A late acknowledgement must not send the abandoned image's next block.
   Answer(4, kLoaderMode);
-  EXPECT_EQ(port.written.size(), 1u);
+  EXPECT_EQ(port.writes.size(), 1u);
   EXPECT_FALSE(Logged("Programming Complete"));
 }
 
@@ -401,8 +401,8 @@ TEST_F(ProgrammingRunTest, AReadErrorAtTheStartReachesTheErrorReport) {
   tk::RunGuarded([this] { form->BPicProgramClick(); });
 
   // The system's text, as a read error of the image.
-  EXPECT_EQ(reported_errors, std::vector<std::string>{"Input/output error"});
-  EXPECT_TRUE(port.written.empty());
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Input/output error"});
+  EXPECT_TRUE(port.writes.empty());
   EXPECT_FALSE(form->Timer1.Enabled());
   EXPECT_FALSE(Logged("Error accessing file " + std::string(kUnreadable)));
 }
@@ -410,22 +410,22 @@ TEST_F(ProgrammingRunTest, AReadErrorAtTheStartReachesTheErrorReport) {
 TEST_F(ProgrammingRunTest, AReadErrorDuringTheRunStopsItWhereItWas) {
   if (!ImageReader::Open(kUnreadable)) GTEST_SKIP() << "no " << kUnreadable;
   const auto bytes = CountingBytes(100);
-  TempImage image(bytes);
-  Start(image.path());
+  const std::string image = Image(bytes);
+  Start(image);
   form->SourceFile = ImageReader::Open(kUnreadable);
   const size_t mark = Mark();
   Answer(4, kLoaderMode);
 
-  EXPECT_EQ(reported_errors, std::vector<std::string>{"Input/output error"});
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Input/output error"});
   EXPECT_TRUE(LinesSince(mark).empty());
   EXPECT_FALSE(form->Timer1.Enabled());
   loop.AdvanceBy(30000);
-  EXPECT_EQ(port.written.size(), 1u);
+  EXPECT_EQ(port.writes.size(), 1u);
 
   form->BPicProgramClick();  // reopens the image
-  ASSERT_EQ(port.written.size(), 2u);
-  EXPECT_EQ(port.written[1], DataRecord(1, Slice(bytes, 0, 24)));
+  ASSERT_EQ(port.writes.size(), 2u);
+  EXPECT_EQ(port.writes[1], DataRecord(1, Slice(bytes, 0, 24)));
 }
 
 }  // namespace
-}  // namespace quarnel::ops_test
+}  // namespace quarnel::testing

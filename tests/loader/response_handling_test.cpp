@@ -2,19 +2,19 @@
 
 #include <regex>
 
-#include "form_fixture.h"
+#include "window_fixture.h"
 
 namespace quarnel {
 namespace {
 
-using testing::FormTest;
-using testing::Response;
+using testing::ResponseRecord;
+using testing::WindowTest;
 
 std::vector<std::string> Tail(const std::vector<std::string>& lines, size_t n) {
   return {lines.end() - static_cast<std::ptrdiff_t>(std::min(n, lines.size())), lines.end()};
 }
 
-class ResponseHandling : public FormTest {
+class ResponseHandling : public WindowTest {
  protected:
   // The capture loop runs: a command is out and Timer1 repeats it.
   void StartCapture() {
@@ -45,10 +45,10 @@ TEST_P(ReportedCodes, ReportTextTargetInfoAndButtons) {
   const ReportedCode& row = GetParam();
   StartCapture();
   const size_t before = Status().size();
-  Receive(Answer(row.code, 0x4010));
+  Answer(row.code, 0x4010);
 
   EXPECT_EQ(form->LastResponseCode, row.code);
-  EXPECT_EQ(TargetStatus(), 0x4010);
+  EXPECT_EQ(form->TargetStatus, 0x4010);
   const std::vector<std::string> expected = {row.text,
                                              "Target ID:              1A2B",
                                              "Sequence #:             0001",
@@ -81,9 +81,9 @@ TEST_F(ResponseHandling, CodesWithoutReportAreOnlyStored) {
     StartCapture();
     const auto memo = Status();
     const bool erase_enabled = form->BErase.Enabled();
-    Receive(Answer(code, 0x4000 | code));
+    Answer(code, 0x4000 | code);
     EXPECT_EQ(form->LastResponseCode, code);
-    EXPECT_EQ(TargetStatus(), 0x4000 | code);
+    EXPECT_EQ(form->TargetStatus, 0x4000 | code);
     EXPECT_EQ(Status(), memo) << int{code};
     EXPECT_EQ(form->BErase.Enabled(), erase_enabled);  // no enabling rule
     EXPECT_TRUE(CaptureStillRepeats()) << int{code};
@@ -93,17 +93,17 @@ TEST_F(ResponseHandling, CodesWithoutReportAreOnlyStored) {
 TEST_F(ResponseHandling, BlockAcknowledgedOutsideARunOnlyStopsTheTimer) {
   StartCapture();
   const auto memo = Status();
-  Receive(Answer(4, 0x4000));
+  Answer(4, 0x4000);
   EXPECT_FALSE(form->Timer1.Enabled());
   EXPECT_FALSE(CaptureStillRepeats());
   EXPECT_EQ(Status(), memo);
   EXPECT_EQ(form->LastResponseCode, 4);
-  EXPECT_EQ(TargetStatus(), 0x4000);
+  EXPECT_EQ(form->TargetStatus, 0x4000);
 }
 
 TEST_F(ResponseHandling, BlockAcknowledgedWithAbortBitEndsTheRun) {
   StartCapture();
-  Receive(Answer(4, 0x1000));
+  Answer(4, 0x1000);
   EXPECT_EQ(Tail(Status(), 7)[0], "ERROR - System not in Loader Mode");
   EXPECT_EQ(Tail(Status(), 7)[1], "  Programming Aborted");
   EXPECT_EQ(Status().back(), std::string(38, '_'));
@@ -129,12 +129,12 @@ TEST_F(ResponseHandling, LowerCaseRecordShownAsReceived) {
                                    "Target ID:              1a2b", "Sequence #:             0001",
                                    "Target Status:          c000", "  pending Reset vector",
                                    "  in loader mode", std::string(38, '_')}));
-  EXPECT_EQ(TargetStatus(), 0xC000);
+  EXPECT_EQ(form->TargetStatus, 0xC000);
 }
 
 TEST_F(ResponseHandling, AllStatusBitsAndNone) {
   StartCapture();
-  Receive(Answer(9, 0xFFFF));
+  Answer(9, 0xFFFF);
   const auto block = Tail(Status(), 19);
   EXPECT_EQ(block[0], "Target ID:              1A2B");
   EXPECT_EQ(block[3], "  Transparent Mode set");
@@ -143,7 +143,7 @@ TEST_F(ResponseHandling, AllStatusBitsAndNone) {
 
   form->LocateClick();
   const size_t before = Status().size();
-  Receive(Answer(9, 0x0001));
+  Answer(9, 0x0001);
   EXPECT_EQ(Status().size() - before, 5u);  // text, three labelled lines, underline
 }
 
@@ -154,13 +154,13 @@ class ResponseFailures : public ResponseHandling {
   // A failure changes nothing but the one line in the status display.
   void ExpectOnlyLogged(const std::string& text, const std::string& line) {
     StartCapture();
-    TargetStatus() = 0x4000;
+    form->TargetStatus = 0x4000;
     form->LastResponseCode = 77;
     const size_t before = Status().size();
     Receive(text);
     ASSERT_EQ(Status().size(), before + 1);
     EXPECT_EQ(Status().back(), line);
-    EXPECT_EQ(TargetStatus(), 0x4000);
+    EXPECT_EQ(form->TargetStatus, 0x4000);
     EXPECT_EQ(form->LastResponseCode, 77);
     EXPECT_TRUE(form->Timer1.Enabled());
     EXPECT_TRUE(CaptureStillRepeats());
@@ -193,19 +193,19 @@ TEST_F(ResponseFailures, ChecksumErrorWithNothingMore) {
 }
 
 TEST_F(ResponseFailures, WrongSequence) {
-  Link().SequenceNumber = 10;
-  ExpectOnlyLogged(Response(0, 0x000A, 3, 0), "Incorrect sequence: 000A, expected: 11");
+  form->Link.SequenceNumber = 10;
+  ExpectOnlyLogged(ResponseRecord(0x000A, 3, 0, 0), "Incorrect sequence: 000A, expected: 11");
 }
 
 TEST_F(ResponseFailures, StaleCaptureAnswerKeepsTheCaptureGoing) {
   StartCapture();
-  const std::string first_answer = Answer(3, 0x4000);
+  const std::string first_answer = AnswerText(3, 0x4000);
   loop.AdvanceBy(500);  // the next capture command goes out
-  ASSERT_EQ(Link().SequenceNumber, 2);
+  ASSERT_EQ(form->Link.SequenceNumber, 2);
   Receive(first_answer);
   EXPECT_EQ(Status().back(), "Incorrect sequence: 0001, expected: 2");
   EXPECT_TRUE(CaptureStillRepeats());
-  Receive(Answer(3, 0x4000));
+  Answer(3, 0x4000);
   EXPECT_EQ(form->LastResponseCode, 3);
   EXPECT_FALSE(CaptureStillRepeats());
 }
@@ -213,7 +213,7 @@ TEST_F(ResponseFailures, StaleCaptureAnswerKeepsTheCaptureGoing) {
 TEST_F(ResponseFailures, AnswerToResetDuringCaptureStopsTheCaptureToo) {
   StartCapture();
   form->BResetTargetClick();
-  Receive(Answer(9, 0));
+  Answer(9, 0);
   EXPECT_EQ(form->LastResponseCode, 9);
   EXPECT_FALSE(CaptureStillRepeats());
 }
@@ -223,7 +223,7 @@ TEST_F(ResponseFailures, AnswerToResetDuringCaptureStopsTheCaptureToo) {
 TEST_F(ResponseHandling, FullLayoutLogsEachTextWithItsTime) {
   PressF12();
   StartCapture();
-  const std::string two = Answer(3, 0x4000) + Response(0, 7, 6, 0);
+  const std::string two = AnswerText(3, 0x4000) + ResponseRecord(7, 6, 0, 0);
   Receive(two);
   ASSERT_EQ(form->DataResponse.LineCount(), 1);
   EXPECT_EQ(form->DataResponse.Lines()[0], "12:34:56 " + two);  // one stamp for both
@@ -235,7 +235,7 @@ TEST_F(ResponseHandling, FullLayoutLogsEachTextWithItsTime) {
 
 TEST_F(ResponseHandling, GuidedLayoutWritesNoResponseDisplay) {
   StartCapture();
-  Receive(Answer(3, 0x4000));
+  Answer(3, 0x4000);
   Receive("junk");
   EXPECT_EQ(form->DataResponse.LineCount(), 0);
   EXPECT_EQ(form->LastResponseCode, 3);
@@ -285,7 +285,7 @@ TEST_F(ResponseHandling, HostileTextsAreReportedWithinBounds) {
   EXPECT_EQ(form->ReceivedLength, 64 * 1024);
   EXPECT_EQ(Status().back(), "Response Record Checksum Error --> ");
   // A valid record followed by 64 KiB of noise: only characters 0..16 count.
-  Receive(Answer(3, 0x4000) + std::string(64 * 1024, '\x80'));
+  Receive(AnswerText(3, 0x4000) + std::string(64 * 1024, '\x80'));
   EXPECT_EQ(form->LastResponseCode, 3);
   EXPECT_EQ(form->DataResponse.LineCount(), 5);
 }

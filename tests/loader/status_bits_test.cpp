@@ -2,48 +2,44 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace quarnel {
 namespace {
 
-TEST(StatusBits, EachBitHasItsLineInTableOrder) {
-  const std::vector<std::string> all = StatusBitLines(0xFFFF);
-  ASSERT_EQ(all.size(), 15u);
-  EXPECT_EQ(all.front(), "  Transparent Mode set");
-  EXPECT_EQ(all[2], "  in loader mode");
-  EXPECT_EQ(all.back(), "  Error - missing Type 4 record");
-  for (const std::string& line : all) EXPECT_EQ(line.substr(0, 2), "  ");
-
-  const std::pair<uint16_t, const char*> expected[] = {
-      {0x0400, "  Transparent Mode set"},
-      {0x8000, "  pending Reset vector"},
-      {0x4000, "  in loader mode"},
-      {0x2000, "  user code space invalid"},
-      {0x1000, "  LDR command while not in LDR_Mode"},
-      {0x0800, "  record frame length error"},
-      {0x0200, "  record framing error"},
-      {0x0100, "  unsupported record type"},
-      {0x0080, "  ID and configuration record skipped"},
-      {0x0040, "  record checksum error"},
-      {0x0020, "  error - attempt to overwrite loader"},
-      {0x0010, "  finished programing current record"},
-      {0x0008, "  finished programing file"},
-      {0x0004, "  EEPROM updated"},
-      {0x0002, "  Error - missing Type 4 record"},
-  };
-  for (size_t i = 0; i < std::size(expected); ++i) {
-    EXPECT_EQ(all[i], expected[i].second);
-    EXPECT_EQ(StatusBitLines(expected[i].first), std::vector<std::string>{expected[i].second});
+TEST(StatusBits, EveryBitButTheLowestHasALineOfItsOwn) {
+  std::set<std::string> seen;
+  for (int bit = 1; bit < 16; ++bit) {
+    const std::vector<std::string> lines = StatusBitLines(static_cast<uint16_t>(1u << bit));
+    ASSERT_EQ(lines.size(), 1u) << bit;
+    EXPECT_EQ(lines[0].substr(0, 2), "  ") << "a detail line under its heading";
+    EXPECT_GT(lines[0].size(), 2u);
+    EXPECT_TRUE(seen.insert(lines[0]).second) << lines[0] << " stands for two bits";
   }
-}
-
-TEST(StatusBits, BitOneAndZeroHaveNoLine) {
   EXPECT_TRUE(StatusBitLines(0).empty());
   EXPECT_TRUE(StatusBitLines(0x0001).empty());
 }
 
-TEST(StatusBits, TransparentModeIsListedBeforeTheHighBits) {
+TEST(StatusBits, TransparentModeComesFirstThenTheBitsFromTheHighestDown) {
+  const std::vector<std::string> all = StatusBitLines(0xFFFF);
+  ASSERT_EQ(all.size(), 15u);
+  EXPECT_EQ(all.front(), "  Transparent Mode set");
+  EXPECT_EQ(all.back(), "  Error - missing Type 4 record");
+  std::vector<std::string> expected = StatusBitLines(0x0400);
+  for (int bit = 15; bit >= 1; --bit) {
+    if ((1u << bit) == 0x0400) continue;
+    const auto line = StatusBitLines(static_cast<uint16_t>(1u << bit));
+    expected.insert(expected.end(), line.begin(), line.end());
+  }
+  EXPECT_EQ(all, expected);
   EXPECT_EQ(StatusBitLines(0x8400),
             (std::vector<std::string>{"  Transparent Mode set", "  pending Reset vector"}));
+}
+
+TEST(StatusBits, TheLoaderModeAnswerOfTheExample) {
+  // A capture answered with status 0x4010.
+  EXPECT_EQ(StatusBitLines(0x4010),
+            (std::vector<std::string>{"  in loader mode", "  finished programing current record"}));
 }
 
 TEST(TargetInfo, HeadingShowsTheCharactersAsReceived) {

@@ -3,41 +3,41 @@
 // window's own reception path.
 #include <gtest/gtest.h>
 
-#include "operations_test_support.h"
+#include "window_fixture.h"
 
-namespace quarnel::ops_test {
+namespace quarnel::testing {
 namespace {
 
 constexpr uint16_t kLoaderMode = 0x4000;
 
-using CaptureTest = OperationsTest;
+using CaptureTest = WindowTest;
 
 TEST_F(CaptureTest, RepeatsTheCaptureCommandEvery500msWithANewSequence) {
   form->LocateClick();
-  ASSERT_EQ(port.written, std::vector<std::string>{CommandRecord(1, 3)});
+  ASSERT_EQ(port.writes, std::vector<std::string>{CommandRecord(1, 3)});
   EXPECT_TRUE(form->Timer1.Enabled());
   EXPECT_EQ(form->Timer1.Interval(), 500u);
   EXPECT_TRUE(form->BStopCapture.Enabled());
 
   loop.AdvanceBy(499);
-  EXPECT_EQ(port.written.size(), 1u);
+  EXPECT_EQ(port.writes.size(), 1u);
   loop.AdvanceBy(1);
   loop.AdvanceBy(1000);
-  EXPECT_EQ(port.written, (std::vector<std::string>{CommandRecord(1, 3), CommandRecord(2, 3),
-                                                    CommandRecord(3, 3), CommandRecord(4, 3)}));
+  EXPECT_EQ(port.writes, (std::vector<std::string>{CommandRecord(1, 3), CommandRecord(2, 3),
+                                                   CommandRecord(3, 3), CommandRecord(4, 3)}));
 }
 
 TEST_F(CaptureTest, ASecondClickSendsAtOnceAndRestartsThePeriod) {
   form->LocateClick();
   loop.AdvanceBy(300);
   form->LocateClick();
-  EXPECT_EQ(port.written.size(), 2u);
+  EXPECT_EQ(port.writes.size(), 2u);
   EXPECT_TRUE(form->BStopCapture.Enabled());
 
   loop.AdvanceBy(499);  // 799 ms: the first period would have ended at 500
-  EXPECT_EQ(port.written.size(), 2u);
+  EXPECT_EQ(port.writes.size(), 2u);
   loop.AdvanceBy(1);
-  EXPECT_EQ(port.written.back(), CommandRecord(3, 3));
+  EXPECT_EQ(port.writes.back(), CommandRecord(3, 3));
 }
 
 TEST_F(CaptureTest, LoaderModeAnswerEndsTheCaptureAndOpensTheTargetButtons) {
@@ -48,7 +48,7 @@ TEST_F(CaptureTest, LoaderModeAnswerEndsTheCaptureAndOpensTheTargetButtons) {
   EXPECT_TRUE(Logged("Device in Loader Mode"));
   EXPECT_FALSE(form->Timer1.Enabled());
   loop.AdvanceBy(5000);
-  EXPECT_EQ(port.written.size(), 2u);
+  EXPECT_EQ(port.writes.size(), 2u);
   EXPECT_TRUE(form->Locate.Enabled());
   EXPECT_FALSE(form->BStopCapture.Enabled());
   EXPECT_TRUE(form->BErase.Enabled());
@@ -61,14 +61,14 @@ TEST_F(CaptureTest, AnswersThatDoNotEndTheCaptureLeaveItRepeating) {
   Answer(2, 0);  // program space invalidated: reported only
   EXPECT_TRUE(Logged("Device program space invalidated"));
   loop.AdvanceBy(500);
-  ASSERT_EQ(port.written.size(), 2u);
+  ASSERT_EQ(port.writes.size(), 2u);
 
   // The answer to the first command arrives after the second went out.
   const size_t mark = Mark();
-  Deliver(ResponseRecord(1, 3, kLoaderMode));
+  Receive(ResponseRecord(1, 3, kLoaderMode));
   EXPECT_EQ(LinesSince(mark), std::vector<std::string>{"Incorrect sequence: 0001, expected: 2"});
   loop.AdvanceBy(500);
-  EXPECT_EQ(port.written.size(), 3u);
+  EXPECT_EQ(port.writes.size(), 3u);
 }
 
 TEST_F(CaptureTest, StopCaptureEndsTheRepetition) {
@@ -82,7 +82,7 @@ TEST_F(CaptureTest, StopCaptureEndsTheRepetition) {
   EXPECT_FALSE(form->BStopCapture.Enabled());
   EXPECT_TRUE(form->Locate.Enabled());
   loop.AdvanceBy(2000);
-  EXPECT_EQ(port.written.size(), 1u);
+  EXPECT_EQ(port.writes.size(), 1u);
 }
 
 TEST_F(CaptureTest, WithThePortClosedTheCaptureRepeatsSilently) {
@@ -90,13 +90,13 @@ TEST_F(CaptureTest, WithThePortClosedTheCaptureRepeatsSilently) {
   const size_t mark = Mark();
   form->LocateClick();
   loop.AdvanceBy(1000);
-  EXPECT_TRUE(port.written.empty());
-  EXPECT_EQ(Link().SequenceNumber, 3);  // numbered all the same
+  EXPECT_TRUE(port.writes.empty());
+  EXPECT_EQ(form->Link.SequenceNumber, 3);  // numbered all the same
   EXPECT_TRUE(form->Timer1.Enabled());
   EXPECT_TRUE(LinesSince(mark).empty());
 }
 
-using EraseTest = OperationsTest;
+using EraseTest = WindowTest;
 
 struct EraseCase {
   void (TForm1::*click)(tk::TObject*);
@@ -106,7 +106,7 @@ struct EraseCase {
   const char* answer_line;
 };
 
-class EraseKindsTest : public OperationsTest, public ::testing::WithParamInterface<EraseCase> {};
+class EraseKindsTest : public WindowTest, public ::testing::WithParamInterface<EraseCase> {};
 
 TEST_P(EraseKindsTest, SendsItsCommandLocksTheButtonsAndEndsWithItsAnswer) {
   const EraseCase& erase = GetParam();
@@ -114,7 +114,7 @@ TEST_P(EraseKindsTest, SendsItsCommandLocksTheButtonsAndEndsWithItsAnswer) {
   const size_t mark = Mark();
   (form.get()->*erase.click)(nullptr);
 
-  EXPECT_EQ(port.written, std::vector<std::string>{CommandRecord(1, erase.command)});
+  EXPECT_EQ(port.writes, std::vector<std::string>{CommandRecord(1, erase.command)});
   EXPECT_EQ(LinesSince(mark), std::vector<std::string>{erase.line});
   EXPECT_TRUE(form->Timer1.Enabled());
   EXPECT_EQ(form->Timer1.Interval(), 20000u);
@@ -144,13 +144,13 @@ TEST_F(EraseTest, EraseDuringACaptureEndsTheCapture) {
   loop.AdvanceBy(200);
   form->BEraseClick();
   loop.AdvanceBy(19000);
-  EXPECT_EQ(port.written, (std::vector<std::string>{CommandRecord(1, 3), CommandRecord(2, 6)}));
+  EXPECT_EQ(port.writes, (std::vector<std::string>{CommandRecord(1, 3), CommandRecord(2, 6)}));
 }
 
 TEST_F(EraseTest, NoAnswerIsReportedAtExactly20Seconds) {
   form->LocateClick();
   Answer(3, kLoaderMode);
-  dialogs.chosen_path = "/images/unit.cry";
+  dialogs.chosen_file = "/images/unit.cry";
   form->BPicSourceClick();
   ASSERT_TRUE(form->BPicProgram.Enabled());
 
@@ -168,7 +168,7 @@ TEST_F(EraseTest, NoAnswerIsReportedAtExactly20Seconds) {
   EXPECT_FALSE(form->BEraseEE.Enabled());
   EXPECT_FALSE(form->BErasePRG.Enabled());
   EXPECT_FALSE(form->BPicProgram.Enabled());
-  EXPECT_EQ(TargetStatus(), kLoaderMode);
+  EXPECT_EQ(form->TargetStatus, kLoaderMode);
   EXPECT_FALSE(form->Timer1.Enabled());
   EXPECT_EQ(form->LastResponseCode, 3);  // the guided flow is not running
 
@@ -190,7 +190,7 @@ TEST_F(EraseTest, WithThePortClosedTheEraseEndsWithItsTimeOut) {
   EXPECT_TRUE(Logged("ERROR - No response to ERASE command"));
 }
 
-using ResetTest = OperationsTest;
+using ResetTest = WindowTest;
 
 TEST_F(ResetTest, SendsTheResetHidesTheGaugeAndLeavesTimer1Alone) {
   form->Gauge1.Show();
@@ -199,7 +199,7 @@ TEST_F(ResetTest, SendsTheResetHidesTheGaugeAndLeavesTimer1Alone) {
   const size_t mark = Mark();
   form->BResetTargetClick();
 
-  EXPECT_EQ(port.written.back(), CommandRecord(2, 9));
+  EXPECT_EQ(port.writes.back(), CommandRecord(2, 9));
   EXPECT_FALSE(form->Gauge1.Visible());
   EXPECT_EQ(LinesSince(mark), std::vector<std::string>{"Reset Target"});
   // Still waiting for the erase: its time-out comes 20 s after the erase.
@@ -214,7 +214,7 @@ TEST_F(ResetTest, AnAnswerBeforeTheNextCaptureTickEndsTheCapture) {
   Answer(9, 0);
   EXPECT_TRUE(Logged("Device Reset"));
   loop.AdvanceBy(2000);
-  EXPECT_EQ(port.written.size(), 2u);
+  EXPECT_EQ(port.writes.size(), 2u);
 }
 
 TEST_F(ResetTest, AnAnswerAfterTheNextCaptureTickFailsTheSequenceCheck) {
@@ -222,13 +222,13 @@ TEST_F(ResetTest, AnAnswerAfterTheNextCaptureTickFailsTheSequenceCheck) {
   form->BResetTargetClick();
   loop.AdvanceBy(500);  // capture command 3 goes out
   const size_t mark = Mark();
-  Deliver(ResponseRecord(2, 9, 0));
+  Receive(ResponseRecord(2, 9, 0));
   EXPECT_EQ(LinesSince(mark), std::vector<std::string>{"Incorrect sequence: 0002, expected: 3"});
   loop.AdvanceBy(500);
-  EXPECT_EQ(port.written.size(), 4u);
+  EXPECT_EQ(port.writes.size(), 4u);
 }
 
-using SimulatedCaptureTest = OperationsTest;
+using SimulatedCaptureTest = WindowTest;
 
 TEST_F(SimulatedCaptureTest, ActsAsALoaderModeAnswerWithoutSendingAnything) {
   form->LocateClick();
@@ -241,11 +241,11 @@ TEST_F(SimulatedCaptureTest, ActsAsALoaderModeAnswerWithoutSendingAnything) {
   EXPECT_TRUE(form->BEraseEE.Enabled());
   EXPECT_TRUE(form->BErasePRG.Enabled());
   EXPECT_FALSE(form->BPicProgram.Enabled());  // no file chosen
-  EXPECT_EQ(TargetStatus(), 0);
+  EXPECT_EQ(form->TargetStatus, 0);
   loop.AdvanceBy(2000);
-  EXPECT_EQ(port.written.size(), 1u);
+  EXPECT_EQ(port.writes.size(), 1u);
   EXPECT_FALSE(form->Button1.Visible());
 }
 
 }  // namespace
-}  // namespace quarnel::ops_test
+}  // namespace quarnel::testing

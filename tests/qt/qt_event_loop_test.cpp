@@ -214,14 +214,24 @@ TEST_F(QtEventLoopTest, ATimerDoesNotReenterItsOwnModalHandler) {
 }
 
 TEST_F(QtEventLoopTest, QuitEndsRunAndAQuitBeforeRunIsKept) {
-  QTimer::singleShot(10, [&] { loop_.Quit(); });
-  loop_.Run();  // returns only through Quit
+  using Clock = std::chrono::steady_clock;
+  const auto run_time = [&] {
+    const auto start = Clock::now();
+    loop_.Run();
+    return Clock::now() - start;
+  };
+  bool quit_by_timer = false;
+  QTimer::singleShot(10, [&] {
+    quit_by_timer = true;
+    loop_.Quit();
+  });
+  EXPECT_LT(run_time(), std::chrono::seconds(2));
+  EXPECT_TRUE(quit_by_timer) << "Run returns only through Quit";
   loop_.Quit();
-  loop_.Run();                               // the earlier Quit ends it at once
+  EXPECT_LT(run_time(), std::chrono::milliseconds(500)) << "the earlier Quit ends it at once";
   std::thread other([&] { loop_.Quit(); });  // from another thread: posted
   other.join();
-  loop_.Run();
-  SUCCEED();
+  EXPECT_LT(run_time(), std::chrono::milliseconds(500));
 }
 
 }  // namespace

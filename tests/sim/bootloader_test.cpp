@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "sim_process.h"
+#include "support/temp_dir.h"
 
 namespace targetsim {
 namespace {
@@ -119,7 +119,7 @@ TEST(Bootloader, RetransmissionsAreStoredOnceAndErasesClearTheImage) {
 }
 
 TEST(ImageStore, WritesTheBlocksInOrderAndReplacesTheFileWhole) {
-  simtest::TempDir dir;
+  testsupport::TempDir dir;
   const auto path = dir.path() / "image.bin";
   ImageStore image;
   const std::vector<uint8_t> a(kBlockSize, 0xAA), b(kBlockSize, 0xBB);

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <thread>
 
-#include "sim_process.h"
+#include "host_port.h"
 
 namespace simtest {
 namespace {
@@ -40,14 +40,13 @@ std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
 
 TEST(SimEndToEnd, WholeProgrammingRunByteForByte) {
   TempDir runtime;
-  const auto image_out = runtime.path() / "received.bin";
-  SimProcess sim(runtime.path(), {"--name", "bench1", "--power-on-after", "300", "--image-out",
-                                  image_out.string()});
+  Simulator sim(runtime.path(), {"--power-on-after", "300"}, Simulator::Named("bench1"));
+  const auto image_out = sim.image_path();
   const auto link = runtime.path() / "quarnel" / "ports" / "bench1";
-  EXPECT_EQ(sim.port_path(), link.string());
+  EXPECT_EQ(sim.port(), link.string());
   ASSERT_TRUE(std::filesystem::is_symlink(link));
 
-  HostPort host(sim.port_path());
+  HostPort host(sim.port());
   const auto first_capture = std::chrono::steady_clock::now();
   host.Send(":00010103FB\r\n");
   EXPECT_EQ(host.ReceiveFor(kSilence), "") << "the unit is still off";
@@ -85,9 +84,9 @@ TEST(SimEndToEnd, WholeProgrammingRunByteForByte) {
 
 TEST(SimEndToEnd, NoiseReopenAndRecordErrors) {
   TempDir runtime;
-  SimProcess sim(runtime.path(), {"--name", "noisy", "--id", "00C7"});
+  Simulator sim(runtime.path(), {"--id", "00C7"}, Simulator::Named("noisy"));
   {
-    HostPort host(sim.port_path());
+    HostPort host(sim.port());
     // Line noise before a record and a half record cut off by a new one.
     host.Send("\x07zz\r\n:0001*0001052A");
     host.Send(":00010103FB\r\n");
@@ -95,7 +94,7 @@ TEST(SimEndToEnd, NoiseReopenAndRecordErrors) {
   }
   // The host closes and reopens the port: the target goes on as before.
   std::this_thread::sleep_for(50ms);
-  HostPort host(sim.port_path());
+  HostPort host(sim.port());
   host.Send(":00020103FB\r\n");  // checksum off by one
   EXPECT_EQ(host.Receive(kAnswerLength), "!00C70002004040B7\r\n");
   host.Send("*0003052A4F\r\n");  // a data record of the wrong length
@@ -111,11 +110,11 @@ TEST(SimEndToEnd, NoiseReopenAndRecordErrors) {
 
 TEST(SimEndToEnd, SecondSimulatorUnderTheSameNameIsRefused) {
   TempDir runtime;
-  SimProcess first(runtime.path(), {"--name", "twin"});
-  EXPECT_THROW(SimProcess(runtime.path(), {"--name", "twin"}), std::runtime_error);
-  SimProcess other(runtime.path(), {"--name", "twin2"});
-  HostPort a(first.port_path());
-  HostPort b(other.port_path());
+  Simulator first(runtime.path(), {}, Simulator::Named("twin"));
+  EXPECT_THROW(Simulator(runtime.path(), {}, Simulator::Named("twin")), std::runtime_error);
+  Simulator other(runtime.path(), {}, Simulator::Named("twin2"));
+  HostPort a(first.port());
+  HostPort b(other.port());
   a.Send(":00010103FB\r\n");
   b.Send(":00020103FA\r\n");
   EXPECT_EQ(a.Receive(kAnswerLength), "!1A2B000103400077\r\n");
@@ -126,9 +125,9 @@ TEST(SimEndToEnd, SecondSimulatorUnderTheSameNameIsRefused) {
 TEST(SimEndToEnd, PacedLineAndBusyTimes) {
   TempDir runtime;
   // 1200 baud: 13 characters in and 19 out take about 267 ms.
-  SimProcess sim(runtime.path(),
-                 {"--name", "slow", "--baud", "1200", "--erase-ms", "200", "--program-ms", "100"});
-  HostPort host(sim.port_path());
+  Simulator sim(runtime.path(), {"--baud", "1200", "--erase-ms", "200", "--program-ms", "100"},
+                Simulator::Named("slow"));
+  HostPort host(sim.port());
   auto start = std::chrono::steady_clock::now();
   host.Send(":00010103FB\r\n");
   EXPECT_EQ(host.Receive(kAnswerLength), "!1A2B000103400077\r\n");

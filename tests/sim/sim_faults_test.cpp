@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "sim_process.h"
+#include "host_port.h"
 
 namespace simtest {
 namespace {
@@ -28,11 +28,11 @@ const char* const kBlockAck2 = "!1A2B000204401065\r\n";
 
 class SimFault : public ::testing::Test {
  protected:
-  void Start(std::vector<std::string> args) {
-    args.insert(args.begin(),
-                {"--name", ::testing::UnitTest::GetInstance()->current_test_info()->name()});
-    sim_ = std::make_unique<SimProcess>(runtime_.path(), args);
-    host_ = std::make_unique<HostPort>(sim_->port_path());
+  void Start(const std::vector<std::string>& args) {
+    sim_ = std::make_unique<Simulator>(
+        runtime_.path(), args,
+        Simulator::Named(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    host_ = std::make_unique<HostPort>(sim_->port());
   }
   // Sends a record and expects exactly this answer, or silence for "".
   void Exchange(const std::string& record, const std::string& answer) {
@@ -45,7 +45,7 @@ class SimFault : public ::testing::Test {
   }
 
   TempDir runtime_;
-  std::unique_ptr<SimProcess> sim_;
+  std::unique_ptr<Simulator> sim_;
   std::unique_ptr<HostPort> host_;
 };
 
@@ -57,8 +57,8 @@ TEST_F(SimFault, DropAnswerToTheNthRecord) {
 }
 
 TEST_F(SimFault, DropEveryNthDataRecordKeepsTheBlockOnce) {
-  const auto image = runtime_.path() / "image.bin";
-  Start({"--drop-data-every", "2", "--image-out", image.string()});
+  Start({"--drop-data-every", "2"});
+  const auto image = sim_->image_path();
   Exchange(kCapture1, kCaptured1);
   Exchange(kBlock1, kBlockAck1);
   Exchange(kBlock2, "");
@@ -144,15 +144,15 @@ TEST_F(SimFault, NoiseBytesBeforeTheFirstAnswer) {
 }
 
 TEST_F(SimFault, HangUpAfterBlockK) {
-  const auto image = runtime_.path() / "image.bin";
-  Start({"--hang-up-after", "2", "--image-out", image.string()});
+  Start({"--hang-up-after", "2"});
+  const auto image = sim_->image_path();
   Exchange(kCapture1, kCaptured1);
   Exchange(kBlock1, kBlockAck1);
   host_->Send(kBlock2);
   EXPECT_EQ(host_->Receive(kAnswerLength), kBlockAck2);
   EXPECT_TRUE(host_->WaitForHangUp(2s));
   EXPECT_EQ(sim_->WaitForExit(2s), 0);
-  EXPECT_FALSE(std::filesystem::is_symlink(sim_->port_path()));
+  EXPECT_FALSE(std::filesystem::is_symlink(sim_->port()));
   EXPECT_EQ(std::filesystem::file_size(image), 48u);
 }
 

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "host_port.h"
 #include "platform/pseudo_terminal.h"
 #include "platform/virtual_ports.h"
-#include "sim_process.h"
 
 namespace simtest {
 namespace {
@@ -72,18 +72,19 @@ TEST(VirtualPortLock, AKilledSimulatorsEntryIsSkippedRemovedAndItsNameFree) {
   RuntimeDirectory runtime;
   std::vector<std::unique_ptr<platform::PseudoTerminal>> held;
 
-  auto first =
-      std::make_unique<SimProcess>(runtime.path(), std::vector<std::string>{"--name", "bench"});
-  const fs::path entry = first->port_path();
+  // Both in the same directory: the one this process's port list looks at.
+  auto first = std::make_unique<Simulator>(runtime.path(), std::vector<std::string>{},
+                                           Simulator::Named("bench"));
+  const fs::path entry = first->port();
   const std::string first_pty = fs::read_symlink(entry).string();
   first->Kill();
   ASSERT_TRUE(TakePtyNumberOf(first_pty, held)) << "could not get " << first_pty << " again";
   ASSERT_TRUE(fs::exists(entry)) << "the dead entry reaches a pseudo-terminal again";
 
   // The name can be taken again at once.
-  auto second =
-      std::make_unique<SimProcess>(runtime.path(), std::vector<std::string>{"--name", "bench"});
-  EXPECT_EQ(second->port_path(), entry.string());
+  auto second = std::make_unique<Simulator>(runtime.path(), std::vector<std::string>{},
+                                            Simulator::Named("bench"));
+  EXPECT_EQ(second->port(), entry.string());
   EXPECT_EQ(platform::ListVirtualPorts(), std::vector<std::string>{entry.string()});
   EXPECT_NE(fs::read_symlink(entry).string(), first_pty);
 

@@ -65,12 +65,23 @@ TEST(Controls, ParentsChildrenAndShowing) {
   b.SetParent(&outer);  // moved, as a layout switch moves the gauge
   EXPECT_TRUE(inner.Children().empty());
   EXPECT_EQ(outer.Children().size(), 2u);
+  // Parent and child may go in either order: neither is left pointing at
+  // the other.
   {
-    TPanel gone;
-    TLabel child;
-    child.SetParent(&gone);
+    TPanel parent;
+    {
+      TLabel child;
+      child.SetParent(&parent);
+      EXPECT_EQ(parent.Children().size(), 1u);
+    }
+    EXPECT_TRUE(parent.Children().empty());
   }
-  SUCCEED();
+  TLabel orphan;
+  {
+    TPanel parent;
+    orphan.SetParent(&parent);
+  }
+  EXPECT_EQ(orphan.Parent(), nullptr);
 }
 
 TEST(Controls, ClickRunsTheHandlerEvenWhenDisabled) {

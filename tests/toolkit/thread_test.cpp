@@ -68,12 +68,38 @@ TEST(Thread, BodySeesTheStopFlag) {
   EXPECT_TRUE(t.saw_stop.load());
 }
 
+// Its body tells flags outside the object that it runs, and that it ended
+// on its stop flag.
+class StopReportingThread : public TThread {
+ public:
+  StopReportingThread(std::atomic<bool>& running, std::atomic<bool>& saw_stop)
+      : running_(running), saw_stop_(saw_stop) {}
+  ~StopReportingThread() override {
+    Terminate();
+    WaitFor();
+  }
+
+ protected:
+  void Execute() override {
+    running_ = true;
+    while (!Terminated()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    saw_stop_ = true;
+  }
+
+ private:
+  std::atomic<bool>& running_;
+  std::atomic<bool>& saw_stop_;
+};
+
 TEST(Thread, DestroyingARunningThreadStopsIt) {
-  auto t = std::make_unique<CountingThread>();
-  t->wait_for_stop = true;
+  std::atomic<bool> running{false}, saw_stop{false};
+  auto t = std::make_unique<StopReportingThread>(running, saw_stop);
   t->Resume();
-  t.reset();  // must return: the destructor stops the body and joins
-  SUCCEED();
+  while (!running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const auto start = std::chrono::steady_clock::now();
+  t.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kGenerousMs));
+  EXPECT_TRUE(saw_stop) << "the body ended on its stop flag before the object went";
 }
 
 class SelfFreeingThread : public TThread {

@@ -1,84 +1,102 @@
 #include "app/cli/cli_options.h"
 
-#include <cmath>
-#include <cstdlib>
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <regex>
 
 namespace quarnel::cli {
 namespace {
 
-// Seconds as a plain positive number ("30", "2.5"); nothing else.
+constexpr double kShortestCaptureTimeoutS = 0.1;
+constexpr double kLongestCaptureTimeoutS = 7 * 24 * 3600.0;  // one week
+
+// What the command line says, before it is judged. CLI11 takes care of the
+// spellings ("--port=X", "--port X", "-p X", "--"); the judging is ours, so
+// that --help and --list-ports win over every mistake.
+struct Given {
+  std::vector<std::string> ports;
+  std::optional<std::string> capture_timeout;
+  bool list_ports = false;
+  bool help = false;
+  std::vector<std::string> images;
+};
+
+void Declare(CLI::App& app, Given& given) {
+  // The help text is our own (help_text.cpp); unknown options are judged
+  // after the others.
+  app.set_help_flag();
+  app.allow_extras();
+  app.add_flag("-h,--help", given.help);
+  app.add_flag("--list-ports", given.list_ports);
+  // One device per --port; it may be given again.
+  app.add_option("-p,--port", given.ports)
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_option("--capture-timeout", given.capture_timeout);
+  app.add_option("image", given.images);
+}
+
+// A plain decimal number of seconds ("30", "2.5") in the accepted range:
+// no sign, exponent, hex, "inf" or "nan", so nothing overflows or rounds to 0.
 std::optional<double> ParseSeconds(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  char* end = nullptr;
-  const double value = std::strtod(text.c_str(), &end);
-  if (end != text.c_str() + text.size() || !std::isfinite(value) || value <= 0) {
-    return std::nullopt;
-  }
+  static const std::regex kPlainDecimal(R"(([0-9]+(\.[0-9]*)?|\.[0-9]+))");
+  if (!std::regex_match(text, kPlainDecimal)) return std::nullopt;
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (value < kShortestCaptureTimeoutS || value > kLongestCaptureTimeoutS) return std::nullopt;
   return value;
+}
+
+ParsedCommandLine Judge(const Given& given, const std::vector<std::string>& left_over) {
+  if (given.help) return HelpRequest{};
+  if (given.list_ports) return ListPortsRequest{};
+  if (!left_over.empty()) {
+    const std::string& first = left_over.front();
+    return UsageError{
+        (first.size() > 1 && first[0] == '-' ? "unknown option '" : "unexpected argument '") +
+        first + "'"};
+  }
+
+  ProgramRequest request;
+  if (given.ports.empty()) return UsageError{"--port DEVICE is required"};
+  // Given more than once, the last one counts.
+  request.port = given.ports.back();
+  if (request.port.empty()) return UsageError{"--port needs a device name"};
+  if (given.capture_timeout) {
+    request.capture_timeout_s = ParseSeconds(*given.capture_timeout);
+    if (!request.capture_timeout_s) {
+      return UsageError{
+          "--capture-timeout takes a plain number of seconds from 0.1 to 604800 (one week), "
+          "not '" +
+          *given.capture_timeout + "'"};
+    }
+  }
+  if (given.images.empty()) return UsageError{"the image file (IMAGE) is missing"};
+  if (given.images.size() > 1) return UsageError{"only one image file can be programmed at a time"};
+  request.image = given.images.front();
+  return request;
 }
 
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
-  ProgramRequest request;
-  bool list_ports = false;
-  bool help = false;
-  std::vector<std::string> positional;
-  std::optional<std::string> error;
-
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--") {
-      positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-      break;
-    }
-    // "--name=value" or "--name value".
-    std::string name = arg;
-    std::optional<std::string> value;
-    if (arg.rfind("--", 0) == 0) {
-      if (const auto eq = arg.find('='); eq != std::string::npos) {
-        name = arg.substr(0, eq);
-        value = arg.substr(eq + 1);
-      }
-    }
-    auto take_value = [&]() -> std::optional<std::string> {
-      if (value) return value;
-      if (i + 1 < args.size()) return args[++i];
-      if (!error) error = name + " needs a value";
-      return std::nullopt;
-    };
-
-    if (name == "--help" || name == "-h") {
-      help = true;
-    } else if (name == "--list-ports") {
-      list_ports = true;
-    } else if (name == "--port" || name == "-p") {
-      if (auto v = take_value()) {
-        if (v->empty() && !error) error = "--port needs a device name";
-        request.port = *v;
-      }
-    } else if (name == "--capture-timeout") {
-      if (auto v = take_value()) {
-        request.capture_timeout_s = ParseSeconds(*v);
-        if (!request.capture_timeout_s && !error) {
-          error = "--capture-timeout takes a number of seconds greater than 0, not '" + *v + "'";
-        }
-      }
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      if (!error) error = "unknown option '" + arg + "'";
-    } else {
-      positional.push_back(arg);
-    }
+  CLI::App app("quarnel-cli", "quarnel-cli");
+  Given given;
+  Declare(app, given);
+  // CLI11 takes the arguments last first.
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& error) {
+    if (given.help) return HelpRequest{};
+    return UsageError{error.what()};
   }
-
-  if (help) return HelpRequest{};
-  if (list_ports) return ListPortsRequest{};
-  if (error) return UsageError{*error};
-  if (request.port.empty()) return UsageError{"--port DEVICE is required"};
-  if (positional.empty()) return UsageError{"the image file (IMAGE) is missing"};
-  if (positional.size() > 1) return UsageError{"only one image file can be programmed at a time"};
-  request.image = positional.front();
-  return request;
+  // The end of the options ("--") is kept among the left-overs as a mark.
+  std::vector<std::string> left_over = app.remaining();
+  std::erase(left_over, "--");
+  return Judge(given, left_over);
 }
 
 }  // namespace quarnel::cli

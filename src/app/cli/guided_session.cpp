@@ -1,15 +1,16 @@
 #include "app/cli/guided_session.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <sstream>
 #include <variant>
 
-#include "app/cli/chain_watcher.h"
 #include "app/cli/headless_dialogs.h"
 #include "app/cli/image_check.h"
+#include "app/cli/outcome_report.h"
 #include "app/cli/port_choice.h"
 #include "app/cli/progress_line.h"
 #include "app/cli/status_output.h"
@@ -24,9 +25,14 @@ namespace {
 
 constexpr char kProgramName[] = "quarnel-cli";
 constexpr char kConnectedCaption[] = "Disconnect";
-// How long one turn of the loop may wait before the stop flag and the time
-// limits are looked at again.
+// How long one turn of the loop may wait before the stop flag is looked at
+// again.
 constexpr int64_t kLoopTurnMs = 200;
+// The reset is repeated every 1.5 s until answered: give up after this long.
+constexpr uint32_t kResetAnswerLimitMs = 10000;
+// Nothing waits for an answer and the last one starts no further step: after
+// this long the chain cannot go on.
+constexpr uint32_t kStallLimitMs = 4000;
 
 void Report(const std::string& text) {
   std::cerr << kProgramName << ": " << text << std::endl;
@@ -37,7 +43,6 @@ class Session {
   Session(const ProgramRequest& request, const ImageOk& image)
       : request_(request),
         image_(image),
-        watcher_(Limits(request)),
         progress_(std::cerr, platform::IsTerminal(platform::StandardStream::kError)),
         // Both streams on one terminal: the progress line steps aside for each status line.
         output_(std::cout, progress_,
@@ -52,32 +57,33 @@ class Session {
     // Before the window exists: its port threads must inherit the blocked signals.
     platform::StopSignalWatcher signals(
         [this](int signal_number) { StopRequested(signal_number); });
-    form_ = std::make_unique<TForm1>();
+    form_ = std::make_unique<TForm1>(FormEnvironment(request_));
     WatchForm();
 
     Connect();
-    if (!watcher_.verdict()) {
-      watcher_.Started(loop_.NowMs());
+    if (connected_) {
       PromptForPower();
       while (!Ended()) loop_.RunUntil([this] { return Ended(); }, kLoopTurnMs);
     }
-    if (const int signal_number = stop_signal_.load(); signal_number != 0) {
-      watcher_.Decide(static_cast<ExitStatus>(kExitSignalBase + signal_number),
-                      "interrupted; the port was closed");
-    }
-    Finish();
-    const Verdict verdict = *watcher_.verdict();
+    const SessionResult result = Finish();
     form_.reset();  // closes the port and ends its threads while the signals are still held
-    return verdict.status;
+    return result.status;
   }
 
  private:
-  static ChainLimits Limits(const ProgramRequest& request) {
-    ChainLimits limits;
+  // The window with the limits of a run that nobody watches: the capture
+  // limit asked for, and bounded waits for the reset's answer and for a
+  // chain that cannot go on.
+  static TForm1::Environment FormEnvironment(const ProgramRequest& request) {
+    TForm1::Environment environment;
     if (request.capture_timeout_s) {
-      limits.capture_ms = static_cast<int64_t>(*request.capture_timeout_s * 1000.0);
+      // At most a week: the milliseconds fit.
+      environment.limits.capture_ms =
+          static_cast<uint32_t>(std::llround(*request.capture_timeout_s * 1000.0));
     }
-    return limits;
+    environment.limits.reset_answer_ms = kResetAnswerLimitMs;
+    environment.limits.stall_ms = kStallLimitMs;
+    return environment;
   }
 
   void WatchForm() {
@@ -89,7 +95,6 @@ class Session {
       const auto& lines = static_cast<tk::TMemo&>(control).Lines();
       if (lines.empty()) return;
       output_.Print(lines.back());
-      watcher_.LineAdded(lines.back(), loop_.NowMs());
     });
     form.Gauge1.AddObserver([this](tk::TControl&, tk::Change change) {
       if (change == tk::Change::Gauge || change == tk::Change::Visible) ShowProgress();
@@ -110,9 +115,7 @@ class Session {
       }
       form.ButConnectProgram.Click();
     });
-    if (!watcher_.verdict() && form.connect.Caption() != kConnectedCaption) {
-      watcher_.Decide(kExitCouldNotStart, "the port " + request_.port + " was not opened");
-    }
+    connected_ = form.connect.Caption() == kConnectedCaption && form.SequenceUnderWay();
   }
 
   void PromptForPower() {
@@ -125,32 +128,32 @@ class Session {
     std::cerr << line << "..." << std::endl;
   }
 
-  bool Ended() {
-    if (stop_signal_.load() != 0 || form_->Closed()) return true;
-    watcher_.Sample(
-        {form_->LastResponseCode, form_->Timer1.Enabled(), form_->LSCProgramTimer.Enabled()},
-        loop_.NowMs());
-    return watcher_.verdict().has_value();
+  bool Ended() const {
+    return stop_signal_.load() != 0 || form_->Closed() || !form_->SequenceUnderWay();
   }
 
-  // Leaves the target and the port as the operator would: a capture that
-  // still repeats is stopped, an open port closed.
-  void Finish() {
-    TForm1& form = *form_;
-    if (!watcher_.verdict()) {
-      watcher_.Decide(kExitFailed, "the window was closed before the sequence ended");
-    }
+  // Leaves the target and the port as the operator would, then says how the
+  // sequence ended.
+  SessionResult Finish() {
     progress_.Clear();
-    tk::RunGuarded([&] {
-      if (!watcher_.captured() && form.Timer1.Enabled()) form.BStopCapture.Click();
-      if (form.connect.Caption() == kConnectedCaption) form.connect.Click();
-    });
-    const Verdict& verdict = *watcher_.verdict();
-    if (verdict.status == kExitOk) {
-      std::cerr << kProgramName << ": " << verdict.reason << std::endl;
+    tk::RunGuarded([&] { form_->StopSequence(); });
+    const SessionResult result = Result();
+    if (result.status == kExitOk) {
+      std::cerr << kProgramName << ": " << result.reason << std::endl;
     } else {
-      Report(verdict.reason + " (exit status " + std::to_string(verdict.status) + ")");
+      Report(result.reason + " (exit status " + std::to_string(result.status) + ")");
     }
+    return result;
+  }
+
+  SessionResult Result() const {
+    if (!form_->LastOutcome() && !connected_) {
+      // Nothing of the sequence began: what went wrong was said in a message.
+      return {kExitCouldNotStart,
+              "could not start: " +
+                  early_message_.value_or("the port " + request_.port + " was not opened")};
+    }
+    return ResultOf(form_->LastOutcome(), stop_signal_.load());
   }
 
   void ShowProgress() {
@@ -173,10 +176,10 @@ class Session {
   }
 
   // Before the port is open a message box can only mean that it was not
-  // opened; the verdict then carries the text.
+  // opened: the closing line says so, with its text.
   void MessageBox(const std::string& text) {
-    if (!watcher_.started()) {
-      watcher_.Decide(kExitCouldNotStart, "could not start: " + text);
+    if (!connected_) {
+      if (!early_message_) early_message_ = text;
       return;
     }
     progress_.Suspend();
@@ -186,9 +189,8 @@ class Session {
 
   // An error report is a message box that also ends a sequence under way.
   void ErrorReport(const std::string& text) {
-    const bool started = watcher_.started();
     MessageBox(text);
-    if (started) watcher_.Decide(kExitFailed, "an error stopped the sequence: " + text);
+    if (connected_) form_->EndSequenceWithError(text);
   }
 
   // On the signal watcher's thread.
@@ -204,13 +206,14 @@ class Session {
   const ProgramRequest& request_;
   ImageOk image_;
   tk::HeadlessEventLoop loop_{tk::HeadlessEventLoop::Clock::Real};
-  ChainWatcher watcher_;
   ProgressLine progress_;
   StatusOutput output_;
   HeadlessDialogs dialogs_;
   ApplicationServicesScope services_;
   std::atomic<int> stop_signal_{0};
   std::optional<int64_t> first_block_ms_;
+  bool connected_ = false;  // Connect opened the port and the sequence runs
+  std::optional<std::string> early_message_;
   std::unique_ptr<TForm1> form_;
 };
 

@@ -28,7 +28,8 @@ Options:
                              virtual port (sim0)
       --capture-timeout SECONDS
                              give up when the target has not answered the
-                             capture within SECONDS (default: wait until it
+                             capture within SECONDS, a plain number from 0.1
+                             to 604800 (one week) (default: wait until it
                              answers or Ctrl-C)
       --list-ports           print the serial ports, one a line, and exit
   -h, --help                 this text

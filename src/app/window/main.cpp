@@ -15,6 +15,9 @@ int main(int argc, char* argv[]) {
   tk::QtEventLoop loop;  // installs itself as the main loop
   tk::QtDialogService dialogs;
   tk::Application& application = tk::Application::Instance();
+  // The taskbar title is "V1.3" while the window's caption reads "V1.31"
+  // (ui/main_window.cpp): both as the program has always shown them, not a
+  // slip, and both with two blanks before the version.
   application.SetTitle("Quarnel  V1.3");
   application.SetDialogService(&dialogs);
 

@@ -48,7 +48,6 @@ class ControlBinding {
   virtual void Apply(Change change);
   virtual void ApplyGeometry();
   virtual void ApplyVisible();
-  QtFormView& View() const { return view_; }
   const LiveControl& Live() const { return live_; }
 
  private:

@@ -7,30 +7,17 @@
 #include <cstdint>
 
 #include "link/codes.h"
-#include "link/link_state.h"
 #include "link/records.h"
-#include "link/status_bits.h"
+#include "operations/block_ack.h"
 #include "operations/image_reader.h"
+#include "operations/retransmission.h"
 #include "toolkit/event_loop.h"
 #include "ui/main_window.h"
 
 namespace quarnel {
 namespace {
 
-constexpr uint32_t kRetransmitIntervalMs = 2000;
-constexpr int32_t kSendingsPerRecord = 10;  // the first sending and nine retransmissions
-constexpr uint32_t kPacingPauseMs = 30;     // lets the target finish programming the block
-
-struct ErrorBitLine {
-  int32_t bit;
-  const char* line;
-};
-constexpr ErrorBitLine kProgrammingErrorLines[] = {
-    {0x0800, "  record frame length error"},
-    {0x0200, "  record framing error"},
-    {0x0040, "  record checksum error"},
-    {0x0002, "  missing Type 4 record"},
-};
+constexpr uint32_t kPacingPauseMs = 30;  // lets the target finish programming the block
 
 using Block = std::array<uint8_t, BlockSize>;
 
@@ -58,14 +45,14 @@ void TForm1::BPicSourceClick(tk::TObject*) {
   }
   SourceFileName = OpenDialog1.FileName;
   SourceFileChosen = true;
-  UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus()));
+  UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus));
   // Shown only: the run always uses SourceFileName.
   EPicSource.SetText(SourceFileName);
   AppendLogLine(Memo1, SourceFileName);
 }
 
 void TForm1::BPicProgramClick(tk::TObject*) {
-  Link().SequenceNumber = 0;
+  Link.SequenceNumber = 0;
   Timer1.SetEnabled(false);
   Timer1.OnTimer = [this](tk::TObject* sender) { ProgramSupervisor(sender); };
   Timer1.SetInterval(kRetransmitIntervalMs);
@@ -79,8 +66,11 @@ void TForm1::BPicProgramClick(tk::TObject*) {
   SourceFile = ImageReader::Open(SourceFileName);
   if (!SourceFile) {
     AppendLogLine(Memo1, "File " + SourceFileName + " not found");
+    NoteRunStart(std::nullopt);
+    EndSequence(SequenceEnding::kImageRefused);
     return;
   }
+  NoteRunStart(SourceFile->Size());
   SourceFileOpen = true;
   Gauge1.Show();
   const uintmax_t whole_blocks = SourceFile->Size() / BlockSize;
@@ -93,10 +83,12 @@ void TForm1::BPicProgramClick(tk::TObject*) {
     SourceFile.reset();
     SourceFileOpen = false;
     AppendLogLine(Memo1, "Error accessing file " + SourceFileName);
+    EndSequence(SequenceEnding::kImageRefused);
     return;
   }
   AppendLogLine(Memo1, "Programming from " + SourceFileName);
-  SendDataRecord(block, Port());
+  SendDataRecord(Link, block, Port());
+  sequence_.details.blocks_sent = BlocksSent;
   Timer1.SetEnabled(true);
   RetryCount = 0;
   DisableTargetButtons();
@@ -104,23 +96,14 @@ void TForm1::BPicProgramClick(tk::TObject*) {
 
 void TForm1::HandleBlockAck(const std::string& record) {
   Timer1.SetEnabled(false);
-  const int32_t status = TargetStatus();
-
-  if (status & kStatusNotInLoaderMode) {
-    AppendLogLine(Memo1, "ERROR - System not in Loader Mode");
-    AppendLogLine(Memo1, "  Programming Aborted");
+  const auto status = static_cast<uint16_t>(TargetStatus);
+  const AckMeaning meaning = MeaningOfAck(status);
+  if (meaning != AckMeaning::kGoOn) {
+    // Only a record error shows the buttons for the new status first.
+    if (meaning == AckMeaning::kRecordError) UpdateButtonsForStatus(status);
+    for (const std::string& line : AbortLines(meaning, status)) AppendLogLine(Memo1, line);
     ShowTargetInfo(record);
-    ProgrammingComplete();
-    return;
-  }
-  if (status & kStatusProgrammingErrors) {
-    UpdateButtonsForStatus(static_cast<uint16_t>(status));
-    AppendLogLine(Memo1, "ERROR - Error during Programming");
-    for (const auto& [bit, line] : kProgrammingErrorLines) {
-      if (status & bit) AppendLogLine(Memo1, line);
-    }
-    AppendLogLine(Memo1, "  Programming Aborted");
-    ShowTargetInfo(record);
+    NoteRunEnd(true, status);
     ProgrammingComplete();
     return;
   }
@@ -130,13 +113,15 @@ void TForm1::HandleBlockAck(const std::string& record) {
   if (ReadBlock(*SourceFile, block) == 0) {
     AppendLogLine(Memo1, "Programming Complete");
     ShowTargetInfo(record);
+    NoteRunEnd(false, status);
     ProgrammingComplete();
     return;
   }
   tk::MainLoop().Pause(kPacingPauseMs);
   if (BlocksSent < INT32_MAX) ++BlocksSent;
   Gauge1.SetProgress(BlocksSent);
-  SendDataRecord(block, Port());
+  SendDataRecord(Link, block, Port());
+  sequence_.details.blocks_sent = BlocksSent;
   Timer1.SetInterval(kRetransmitIntervalMs);
   Timer1.SetEnabled(true);
   RetryCount = 0;
@@ -145,20 +130,24 @@ void TForm1::HandleBlockAck(const std::string& record) {
 void TForm1::ProgramSupervisor(tk::TObject*) {
   Timer1.SetEnabled(false);
   ++RetryCount;
-  if (RetryCount < kSendingsPerRecord) {
-    ResendLastRecord(Port());
+  const bool resend = RetransmissionDue(RetryCount);
+  if (resend) {
+    ResendLastRecord(Link, Port());
+    ++sequence_.details.retransmissions;
     Timer1.SetInterval(kRetransmitIntervalMs);
     Timer1.SetEnabled(true);
   } else {
     // The gauge stays where the run stopped, showing how far it got.
     AppendLogLine(Memo1, "FAILED - Comms Timeout Error");
-    UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus()));
+    UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus));
     if (SourceFileOpen) {
       SourceFile.reset();
       SourceFileOpen = false;
     }
   }
-  if (LSCProgramTimer.Enabled()) LastResponseCode = kNoAnswerMarker;
+  // With the guided timer every expiry tells it (marker 98); without it the
+  // run, and the sequence, end with the last one.
+  if (LSCProgramTimer.Enabled() || !resend) NoAnswer(SequenceEnding::kNoAnswerToDataRecord);
 }
 
 void TForm1::ProgrammingComplete() {
@@ -169,7 +158,7 @@ void TForm1::ProgrammingComplete() {
     SourceFile.reset();
     SourceFileOpen = false;
   }
-  UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus()));
+  UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus));
   LastResponseCode = kRunEndedMarker;
 }
 

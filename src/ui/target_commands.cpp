@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "link/codes.h"
-#include "link/link_state.h"
 #include "link/records.h"
 #include "link/status_bits.h"
 #include "ui/main_window.h"
@@ -29,7 +28,7 @@ void ArmOperationTimer(tk::TTimer& timer, tk::TNotifyEvent handler, uint32_t int
 void TForm1::LocateClick(tk::TObject*) {
   ArmOperationTimer(
       Timer1, [this](tk::TObject* sender) { DiscoverySupervisor(sender); }, kCaptureRepeatMs);
-  SendCommand(kCaptureCommand, Port());
+  SendCommand(Link, kCaptureCommand, Port());
   BStopCapture.SetEnabled(true);
 }
 
@@ -48,7 +47,7 @@ void TForm1::BStopCaptureClick(tk::TObject*) {
 namespace {
 
 void StartErase(TForm1& form, int command, const char* log_line) {
-  SendCommand(command, form.Port());
+  SendCommand(form.Link, command, form.Port());
   // No other target operation until the answer or the time-out.
   form.DisableTargetButtons();
   ArmOperationTimer(
@@ -76,14 +75,16 @@ void TForm1::CatchEraseError(tk::TObject*) {
   UpdateButtonsForStatus(0);
   Timer1.SetEnabled(false);
   AppendLogLine(Memo1, "ERROR - No response to ERASE command");
-  if (LSCProgramTimer.Enabled()) LastResponseCode = kNoAnswerMarker;
+  // With the guided timer, the marker 98 (its next tick disconnects).
+  NoAnswer(SequenceEnding::kNoAnswerToErase);
 }
 
 void TForm1::BResetTargetClick(tk::TObject*) {
   // Timer1 is left alone: whatever it supervises goes on.
-  SendCommand(kResetCommand, Port());
+  SendCommand(Link, kResetCommand, Port());
   Gauge1.Hide();
   AppendLogLine(Memo1, "Reset Target");
+  NoteResetSent();
 }
 
 void TForm1::Button1Click(tk::TObject*) {

@@ -1,40 +1,16 @@
 #pragma once
-// Runs quarnel-target-sim as a child process in a private virtual-port
-// directory, and talks to it from the host side of its pseudo-terminal.
-#include <sys/types.h>
-
+// The host's side of a running simulator's pseudo-terminal.
 #include <chrono>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "support/simulator.h"
 #include "support/temp_dir.h"
 
 namespace simtest {
 
+using testsupport::Simulator;
 using testsupport::TempDir;
-
-class SimProcess {
- public:
-  // Starts the simulator with XDG_RUNTIME_DIR set to `runtime_dir` and waits
-  // for it to print its port's path.
-  SimProcess(const std::filesystem::path& runtime_dir, const std::vector<std::string>& args);
-  ~SimProcess();
-  SimProcess(const SimProcess&) = delete;
-  SimProcess& operator=(const SimProcess&) = delete;
-
-  const std::string& port_path() const { return port_path_; }
-  // Sends SIGTERM and returns the exit status (-1 if it did not exit normally).
-  int Stop();
-  // Ends it with SIGKILL, as a crash would: it cleans nothing up.
-  void Kill();
-  // Waits for the process to end by itself; -1 on time-out or abnormal end.
-  int WaitForExit(std::chrono::milliseconds limit);
-
- private:
-  pid_t pid_ = -1;
-  std::string port_path_;
-};
 
 // The host's end: the published port opened like a serial device, raw.
 class HostPort {
