@@ -76,6 +76,7 @@ class TimedPort : public quarnel::LinkPort {
     return inner_->WriteText(text);
   }
   std::string ReadText() override { return inner_->ReadText(); }
+  bool IsOpen() const override { return inner_->IsOpen(); }
 
  private:
   quarnel::LinkPort* inner_ = nullptr;

@@ -12,6 +12,8 @@ class LinkPort {
   virtual bool WriteText(const std::string& text) = 0;
   // Everything waiting in the receive queue; empty when nothing waits.
   virtual std::string ReadText() = 0;
+  // Records can go out: the port is open.
+  virtual bool IsOpen() const = 0;
 };
 
 }  // namespace quarnel

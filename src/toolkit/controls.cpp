@@ -248,6 +248,12 @@ void TMemo::SetVerticalScrollBar(bool on) {
   Notify(Change::Style);
 }
 
+void TLabel::SetWordWrap(bool on) {
+  if (on == word_wrap_) return;
+  word_wrap_ = on;
+  Notify(Change::Style);
+}
+
 void TMemo::SetReadOnly(bool on) {
   if (on == read_only_) return;
   read_only_ = on;

@@ -32,10 +32,15 @@ enum class Change {
   Style,  // border, key preview, scroll bars and the like
 };
 
+// A colour as 0x00BBGGRR, or clWindowText: the system's colour for text.
+using TColor = uint32_t;
+constexpr TColor clWindowText = 0x80000008;
+
 struct TFont {
   std::string name = "MS Sans Serif";
   int height = 13;  // character height in pixels
   bool bold = false;
+  TColor color = clWindowText;
   bool operator==(const TFont&) const = default;
 };
 
@@ -141,6 +146,12 @@ class TLabel : public TControl {
  public:
   using TControl::TControl;
   std::string ClassName() const override { return "TLabel"; }
+  // Breaks a caption too long for the label's width into lines within it.
+  bool WordWrap() const { return word_wrap_; }
+  void SetWordWrap(bool on);
+
+ private:
+  bool word_wrap_ = false;
 };
 
 class TButton : public TControl {
@@ -266,8 +277,12 @@ class TTimer : public TComponent {
   uint32_t Interval() const { return interval_; }
   // Changing the interval of a running timer restarts its period.
   void SetInterval(uint32_t ms);
-  // Setting a handler does not start or stop the timer.
+  // Setting a handler does not start or stop the timer. A handler that has
+  // not returned yet (it shows a message box, say, whose loop goes on
+  // running timers) is not run again meanwhile: those firings are dropped.
   TNotifyEvent OnTimer;
+  // The handler is running now.
+  bool InHandler() const { return *in_handler_; }
 
  private:
   void Restart();
@@ -279,6 +294,8 @@ class TTimer : public TComponent {
   // Shared with the loop's callback of the current period, cleared when the
   // period ends or the timer goes away, so a stale firing does nothing.
   std::shared_ptr<TTimer*> self_;
+  // Outlives the timer while its handler runs (a handler may free its timer).
+  std::shared_ptr<bool> in_handler_ = std::make_shared<bool>(false);
 };
 
 enum TOpenOption : uint32_t {

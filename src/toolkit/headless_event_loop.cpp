@@ -63,6 +63,13 @@ size_t HeadlessEventLoop::TimerCount() const {
   return timers_.size();
 }
 
+std::optional<int64_t> HeadlessEventLoop::MsUntilNextTimer() const {
+  std::lock_guard lock(mutex_);
+  const int64_t next = NextDue();
+  if (next == kNoTimer) return std::nullopt;
+  return std::max<int64_t>(next - NowMs(), 0);
+}
+
 size_t HeadlessEventLoop::PendingCount() const {
   return calls_.Size();
 }

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "toolkit/event_loop.h"
@@ -51,6 +52,10 @@ class HeadlessEventLoop : public EventLoop {
   bool RunUntil(const std::function<bool()>& done, int64_t real_timeout_ms);
   // Number of timers currently registered (for tests).
   size_t TimerCount() const;
+  // Milliseconds on the loop's clock until the next timer is due (0 when one
+  // is overdue); none without timers. For tests that move a virtual clock on
+  // only when nothing else is happening.
+  std::optional<int64_t> MsUntilNextTimer() const;
   // Number of synchronous calls waiting for the main thread (for tests).
   size_t PendingCount() const;
   // Wakes a waiting Run()/RunUntil() so it re-checks its condition (any thread).

@@ -47,9 +47,17 @@ void TTimer::Restart() {
     auto self = weak.lock();
     if (!self || *self == nullptr) return;
     TTimer* timer = *self;
+    // The handler may restart this timer (a new period, a new registration)
+    // and then open a modal box: the flag belongs to the timer, not to one
+    // registration, so no firing piles a second run on top of the first.
+    const std::shared_ptr<bool> in_handler = timer->in_handler_;
+    if (*in_handler) return;
     // A copy: handlers often install another handler on their own timer.
     const TNotifyEvent handler = timer->OnTimer;
-    if (handler) RunGuarded([&handler, timer] { handler(timer); }, timer);
+    if (!handler) return;
+    *in_handler = true;
+    RunGuarded([&handler, timer] { handler(timer); }, timer);
+    *in_handler = false;
   });
   loop_ = loop;
 }

@@ -11,6 +11,7 @@ using namespace geometry;
 const tk::TFont kLabelFont{"MS Sans Serif", 13, false};
 const tk::TFont kSmallLabelFont{"MS Sans Serif", 11, false};
 const tk::TFont kStepFont{"MS Sans Serif", 16, true};
+const tk::TFont kResultFont{"MS Sans Serif", 13, true};
 const tk::TFont kStatusFont{"Courier", 11, false};
 const tk::TFont kResponseFont{"Courier New", 11, false};
 
@@ -18,6 +19,7 @@ constexpr int kButtonHeight = 25;
 constexpr int kComboHeight = 21;
 constexpr int kLabelHeight = 13;
 constexpr int kStepHeight = 20;
+constexpr int kResultTop = 148, kResultHeight = 32;  // below step 4 (124 + 20), above the gauge
 
 void Place(tk::TControl& control, const std::string& name, tk::TControl& parent, int left, int top,
            int width, int height) {
@@ -99,6 +101,11 @@ void TForm1::BuildControls() {
               kChooseLeft, 80, kChooseWidth);
   ButConnectProgram.SetEnabled(false);
   PlaceLabel(LabPowerOn, "LabPowerOn", "", kStepFont, Panel_user, 8, 124, step_width, kStepHeight);
+  // The result line, in the free space between step 4 and the gauge: room
+  // for two lines, so a long one wraps instead of running off the panel.
+  PlaceLabel(LabResult, "LabResult", "", kResultFont, Panel_user, 8, kResultTop, step_width,
+             kResultHeight);
+  LabResult.SetWordWrap(true);
 
   Place(Gauge1, "Gauge1", Panel1, kGaugeFullLeft, kGaugeFullTop, kGaugeFullWidth, 18);
   Gauge1.SetMinValue(0);

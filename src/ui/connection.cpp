@@ -32,6 +32,9 @@ void TForm1::CreateSerialPort() {
                       }
                       return {};
                     });
+  // Not part of the window definition: the component's own event for a
+  // device that went away.
+  VaComm->OnDeviceGone = [this](tk::TObject* sender) { VaCommDeviceGone(sender); };
   own_port_ = std::make_unique<VaCommLinkPort>(*VaComm);
 }
 
@@ -52,18 +55,48 @@ void TForm1::TCommPortClick(tk::TObject*) {
   GetAvailSerialports(CCommPort);
 }
 
+bool TForm1::Connected() const {
+  return connect.Caption() == kDisconnectCaption;
+}
+
 void TForm1::connectClick(tk::TObject*) {
-  if (connect.Caption() != kDisconnectCaption) {
+  if (!Connected()) {
     BeginSequence();
     OpenConnection();
+    // The file dialog may have ended the sequence (cancelled: the window
+    // closes; an image refused; the port gone meanwhile): nothing more goes
+    // out then.
+    if (!sequence_.under_way) return;
     AppendLogLine(Memo1, "Start Capture");
     LocateClick(&Locate);
     ArmCaptureLimit();
     return;
   }
+  // Unless the guided timer closed the port at the end of its chain, the
+  // operator ended the sequence.
+  ClosePort(std::exchange(sequence_.ending_at_disconnect, std::nullopt)
+                .value_or(SequenceEnding::kStoppedByOperator));
+}
+
+void TForm1::StopPortTimers() {
+  // Whatever wrote to the port stops with it: a capture that repeats, an
+  // erase's time-out, a run's retransmissions, the guided chain.
+  Timer1.SetEnabled(false);
+  LSCProgramTimer.SetEnabled(false);
+  BStopCapture.SetEnabled(false);
+  SourceFileOpen = false;
+  SourceImage.reset();
+  // Without a port these can do nothing.
+  BErase.SetEnabled(false);
+  BEraseEE.SetEnabled(false);
+  BErasePRG.SetEnabled(false);
+  BPicProgram.SetEnabled(false);
+}
+
+void TForm1::ClosePort(SequenceEnding ending, const std::string& message) {
   AppendLogLine(Memo1, "Comm Port Closed");
   connect.SetCaption(kConnectCaption);
-  LSCProgramTimer.SetEnabled(false);
+  StopPortTimers();
   try {
     VaComm->Close();
   } catch (const std::exception& error) {
@@ -73,10 +106,23 @@ void TForm1::connectClick(tk::TObject*) {
     tk::Application::Instance().ShowMessage("Exception error raised, with message : " +
                                             tk::ExceptionMessage(std::current_exception()));
   }
-  // Unless the guided timer closed the port at the end of its chain, the
-  // operator ended the sequence.
-  EndSequence(std::exchange(sequence_.ending_at_disconnect, std::nullopt)
-                  .value_or(SequenceEnding::kStoppedByOperator));
+  EndSequence(ending, message);
+}
+
+void TForm1::VaCommDeviceGone(tk::TObject*) {
+  PortLost();
+}
+
+void TForm1::PortLost() {
+  if (!Connected()) return;
+  const std::string port = VaComm->DeviceTitle();
+  Gauge1.Hide();
+  ClosePort(SequenceEnding::kPortLost);
+  // Once, after the port is closed: nothing is left that could raise more.
+  tk::Application::Instance().ShowMessage(
+      "The port " + port +
+      " is gone: the adapter may have been unplugged.\nThe port was closed. Plug the "
+      "adapter in again, then choose the port and start again.");
 }
 
 void TForm1::StopSequence() {
@@ -94,6 +140,7 @@ void TForm1::OpenConnection() {
   AppendLogLine(Memo1, "Port " + CCommPort.Text() + " open");
   connect.SetCaption(kDisconnectCaption);
   BPicSourceClick(&BPicSource);
+  if (!sequence_.under_way) return;
   LSCProgramTimer.SetInterval(kGuidedTimerIntervalMs);
   LSCProgramTimer.SetEnabled(true);
 }

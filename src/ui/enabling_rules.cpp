@@ -13,7 +13,9 @@ void TForm1::DisableTargetButtons() {
 }
 
 void TForm1::UpdateButtonsForStatus(uint16_t status) {
-  if ((status & kStatusLoaderMode) != 0) {
+  // Without an open port the target operations can do nothing, whatever the
+  // last status word said.
+  if ((status & kStatusLoaderMode) != 0 && Port().IsOpen()) {
     BErase.SetEnabled(true);
     BEraseEE.SetEnabled(true);
     BErasePRG.SetEnabled(true);

@@ -24,6 +24,8 @@ bool TForm1::GuidedTimerActsOn(int32_t code) {
 }
 
 void TForm1::ButChooseCCClick(tk::TObject*) {
+  // The next unit begins: the last one's result no longer applies.
+  LabResult.SetCaption("");
   GetAvailSerialports(CCommPort);
   CCommPort.Show();
   CCommPort.SetEnabled(true);
@@ -39,12 +41,17 @@ void TForm1::CCommPortClick(tk::TObject*) {
 
 void TForm1::ButConnectProgramClick(tk::TObject*) {
   connectClick(&connect);
-  ButConnectProgram.SetEnabled(false);
+  // A sequence that could not start (its image refused) leaves the button
+  // for another try, as a port that could not be opened does.
+  if (sequence_.under_way) ButConnectProgram.SetEnabled(false);
 }
 
 void TForm1::LSCProgramTimerTimer(tk::TObject*) {
   switch (LastResponseCode) {
     case kInLoaderModeCode:
+      // The image is read now, whole, before anything is erased: a missing
+      // or empty one stops the chain here, with the unit as it was.
+      if (!TakeImageBeforeErasing()) break;
       connect.SetEnabled(false);
       BEraseClick(&BErase);
       LastResponseCode = 0;

@@ -45,6 +45,7 @@ void TForm1::ReconfigInterface() {
   Panel_user.SetWidth(Panel1.Width() - kGuidedMargin);
   LabPowerOn.SetWidth(Panel_user.Width() - kGuidedMargin);
   LabPowerOff.SetWidth(Panel_user.Width() - kGuidedMargin);
+  LabResult.SetWidth(Panel_user.Width() - kGuidedMargin);
   Gauge1.SetParent(&Panel_user);
   Gauge1.SetBounds(kGaugeGuidedLeft, kGaugeGuidedTop, Panel_user.Width() - kGuidedMargin,
                    Gauge1.Height());

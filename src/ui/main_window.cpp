@@ -6,7 +6,6 @@
 #include <ctime>
 
 #include "comm/VaComm.h"
-#include "operations/image_reader.h"
 #include "ui/window_geometry.h"
 
 namespace quarnel {
@@ -61,6 +60,9 @@ void TForm1::FormCreate(tk::TObject*) {
 }
 
 void TForm1::FormClose(tk::TObject*) {
+  // Nothing more goes out once the window closes (a cancelled file dialog
+  // closes it in the middle of Connect).
+  StopPortTimers();
   EndSequence(SequenceEnding::kStoppedByOperator);
 }
 

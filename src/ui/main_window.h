@@ -12,6 +12,7 @@
 
 #include "link/link_port.h"
 #include "link/link_state.h"
+#include "operations/image_snapshot.h"
 #include "toolkit/controls.h"
 #include "ui/sequence_outcome.h"
 
@@ -20,8 +21,6 @@ class TVaComm;
 }
 
 namespace quarnel {
-
-class ImageReader;
 
 class TForm1 : public tk::TForm {
  public:
@@ -77,6 +76,9 @@ class TForm1 : public tk::TForm {
   tk::TLabel LabNum4{this};
   tk::TButton ButConnectProgram{this};
   tk::TLabel LabPowerOn{this};
+  // How the last sequence ended, in the free space below step 4; empty while
+  // a sequence runs.
+  tk::TLabel LabResult{this};
   tk::TGauge Gauge1{this};
   tk::TLabel Label9{this};
   tk::TMemo Memo1{this};
@@ -97,8 +99,10 @@ class TForm1 : public tk::TForm {
   int32_t ReceivedLength = 0;
   std::string SourceFileName;
   bool SourceFileChosen = false;
-  bool SourceFileOpen = false;
-  std::unique_ptr<ImageReader> SourceFile;
+  bool SourceFileOpen = false;  // a run is programming from SourceImage
+  // What the run sends: the image as it was read, whole, before anything was
+  // erased (guided chain) or when the run started.
+  ImageSnapshotPtr SourceImage;
   int32_t BlocksSent = 0;
   int32_t RetryCount = 0;
 
@@ -114,6 +118,8 @@ class TForm1 : public tk::TForm {
 
   // ---- responses and status reporting ----
   void VaCommRxFlag(tk::TObject* sender = nullptr);
+  // The port's device went away (an unplugged adapter): see PortLost.
+  void VaCommDeviceGone(tk::TObject* sender = nullptr);
   void HandleReceivedLine();
   void DecodeResponse();
   void ShowTargetInfo(const std::string& record);
@@ -160,7 +166,8 @@ class TForm1 : public tk::TForm {
   // What an operator does to stop the sequence under way: a capture that
   // still repeats is stopped, then the port closed.
   void StopSequence();
-  // The port's device went away: the sequence ends as kPortLost.
+  // The port's device went away: the timers that write to it stop, the port
+  // is closed, one message names it, and the sequence ends as kPortLost.
   void PortLost();
   // For a front end that counts an error that no handler caught as the end of
   // the sequence under way: it ends as kFailed with `message`.
@@ -191,13 +198,29 @@ class TForm1 : public tk::TForm {
   // sequence at once.
   void NoAnswer(SequenceEnding ending);
   void NoteAnswer(const std::string& target_id, uint16_t status, int32_t code);
-  void NoteRunStart(std::optional<uint64_t> image_size);
+  void NoteImage(const ImageSnapshot& image);
+  void NoteRunStart(const ImageSnapshot& image);
   void NoteRunEnd(bool aborted, uint16_t status);
   void NoteResetSent();
   void ArmCaptureLimit();
   void CaptureLimitPassed();
   void ResetLimitPassed();
   void CheckForStall();
+  // The end of every sequence leaves a way on: the port can be chosen again,
+  // and the result line says how it ended.
+  void ShowEnding(const SequenceOutcome& outcome);
+
+  // Closes the port as Disconnect does and ends the sequence with `ending`.
+  void ClosePort(SequenceEnding ending, const std::string& message = {});
+  // Stops every timer that writes to the port, and what they were doing.
+  void StopPortTimers();
+  // The image, read whole before the first erase; false when it was refused.
+  bool TakeImageBeforeErasing();
+  // A missing, unreadable or empty image: the sequence stops (the port is
+  // closed) and a message box names the file and says why.
+  void RefuseImage(const ImageProblem& problem);
+  // The port is open; Disconnect would close it.
+  bool Connected() const;
   // The codes on which the guided timer starts the next step.
   static bool GuidedTimerActsOn(int32_t code);
   int64_t NowMs() const;
@@ -211,6 +234,8 @@ class TForm1 : public tk::TForm {
   Environment env_;
   std::unique_ptr<LinkPort> own_port_;  // adapter over VaComm
   SequenceRecord sequence_;
+  // The image read before the first erase, for the run that follows.
+  ImageSnapshotPtr checked_image_;
   std::optional<SequenceOutcome> last_outcome_;
   // The limits of env_.limits; not controls of the window.
   tk::TTimer capture_limit_{nullptr};

@@ -1,16 +1,21 @@
 // The programming run: the image goes to the target 24 bytes at a time, each
 // block sent only once the target has acknowledged the one before (code 4).
-// An unanswered record is sent again every 2 s, nine times at most.
+// An unanswered record is sent again every 2 s, nine times at most. The run
+// sends the image as it was read, whole, before anything was erased (or when
+// the run started): a file changed meanwhile changes nothing.
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <utility>
+#include <variant>
 
 #include "link/codes.h"
 #include "link/records.h"
 #include "operations/block_ack.h"
-#include "operations/image_reader.h"
+#include "operations/image_snapshot.h"
 #include "operations/retransmission.h"
+#include "toolkit/application.h"
 #include "toolkit/event_loop.h"
 #include "ui/main_window.h"
 
@@ -20,13 +25,6 @@ namespace {
 constexpr uint32_t kPacingPauseMs = 30;  // lets the target finish programming the block
 
 using Block = std::array<uint8_t, BlockSize>;
-
-// A short last block is padded with zeros; the target ignores what follows
-// the image's own end.
-size_t ReadBlock(ImageReader& file, Block& block) {
-  block.fill(0);
-  return file.Read(block);
-}
 
 }  // namespace
 
@@ -43,12 +41,51 @@ void TForm1::BPicSourceClick(tk::TObject*) {
     Close();
     return;
   }
+  // Checked at once: found only when programming starts, a missing or empty
+  // image would cost the unit its capture and three erases for nothing.
+  const auto checked = ImageSnapshot::Take(OpenDialog1.FileName);
+  if (const auto* problem = std::get_if<ImageProblem>(&checked)) {
+    BPicProgram.SetEnabled(false);
+    RefuseImage(*problem);
+    return;
+  }
   SourceFileName = OpenDialog1.FileName;
   SourceFileChosen = true;
   UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus));
   // Shown only: the run always uses SourceFileName.
   EPicSource.SetText(SourceFileName);
   AppendLogLine(Memo1, SourceFileName);
+}
+
+bool TForm1::TakeImageBeforeErasing() {
+  auto taken = ImageSnapshot::Take(SourceFileName);
+  if (const auto* problem = std::get_if<ImageProblem>(&taken)) {
+    RefuseImage(*problem);
+    return false;
+  }
+  checked_image_ = std::get<ImageSnapshotPtr>(std::move(taken));
+  NoteImage(*checked_image_);
+  return true;
+}
+
+void TForm1::RefuseImage(const ImageProblem& problem) {
+  SequenceOutcome& details = sequence_.details;
+  details.image_path = problem.path;
+  details.image_size.reset();
+  details.image_sha256.clear();
+  checked_image_.reset();
+  const bool connected = Connected();
+  if (connected) {
+    LastResponseCode = 0;
+    ClosePort(SequenceEnding::kImageRefused, problem.reason);
+  } else {
+    EndSequence(SequenceEnding::kImageRefused, problem.reason);
+  }
+  tk::Application::Instance().ShowMessage(
+      "The image " + problem.Describe() + ".\n" +
+      (connected ? "The unit was not programmed and the port was closed: choose the image, "
+                   "then start again."
+                 : "Choose another image."));
 }
 
 void TForm1::BPicProgramClick(tk::TObject*) {
@@ -58,34 +95,36 @@ void TForm1::BPicProgramClick(tk::TObject*) {
   Timer1.SetInterval(kRetransmitIntervalMs);
   AppendLogLine(Memo1, "Program PIC");
 
-  // A run already going is abandoned; its file must not feed a later
-  // acknowledgement if the new file can't be opened.
-  SourceFile.reset();
+  // A run already going is abandoned: its image must not feed a later
+  // acknowledgement if this one cannot start.
+  SourceImage.reset();
   SourceFileOpen = false;
 
-  SourceFile = ImageReader::Open(SourceFileName);
-  if (!SourceFile) {
-    AppendLogLine(Memo1, "File " + SourceFileName + " not found");
-    NoteRunStart(std::nullopt);
-    EndSequence(SequenceEnding::kImageRefused);
-    return;
+  // The guided chain read the image before its first erase: the unit gets
+  // exactly those bytes. Started by hand, the run reads it now.
+  ImageSnapshotPtr image = std::exchange(checked_image_, nullptr);
+  if (!image || image->Path() != SourceFileName) {
+    auto taken = ImageSnapshot::Take(SourceFileName);
+    if (const auto* problem = std::get_if<ImageProblem>(&taken)) {
+      AppendLogLine(Memo1, problem->kind == ImageProblem::Kind::kEmpty
+                               ? "Error accessing file " + SourceFileName
+                               : "File " + SourceFileName + " not found");
+      RefuseImage(*problem);
+      return;
+    }
+    image = std::get<ImageSnapshotPtr>(std::move(taken));
   }
-  NoteRunStart(SourceFile->Size());
+  NoteRunStart(*image);
+  SourceImage = image;
   SourceFileOpen = true;
   Gauge1.Show();
-  const uintmax_t whole_blocks = SourceFile->Size() / BlockSize;
-  Gauge1.SetMaxValue(static_cast<int>(std::min<uintmax_t>(whole_blocks, INT_MAX)));
+  const uint64_t whole_blocks = image->Size() / BlockSize;
+  Gauge1.SetMaxValue(static_cast<int>(std::min<uint64_t>(whole_blocks, INT_MAX)));
   BlocksSent = 1;
   Gauge1.SetProgress(BlocksSent);
 
   Block block;
-  if (ReadBlock(*SourceFile, block) == 0) {
-    SourceFile.reset();
-    SourceFileOpen = false;
-    AppendLogLine(Memo1, "Error accessing file " + SourceFileName);
-    EndSequence(SequenceEnding::kImageRefused);
-    return;
-  }
+  image->CopyBlock(0, block);
   AppendLogLine(Memo1, "Programming from " + SourceFileName);
   SendDataRecord(Link, block, Port());
   sequence_.details.blocks_sent = BlocksSent;
@@ -107,16 +146,19 @@ void TForm1::HandleBlockAck(const std::string& record) {
     ProgrammingComplete();
     return;
   }
-  if (!SourceFileOpen || !SourceFile) return;
+  if (!SourceFileOpen || !SourceImage) return;
 
-  Block block;
-  if (ReadBlock(*SourceFile, block) == 0) {
+  // BlocksSent blocks have gone out; the next one is block BlocksSent.
+  const auto next = static_cast<uint64_t>(BlocksSent);
+  if (next >= SourceImage->BlockCount(BlockSize)) {
     AppendLogLine(Memo1, "Programming Complete");
     ShowTargetInfo(record);
     NoteRunEnd(false, status);
     ProgrammingComplete();
     return;
   }
+  Block block;
+  SourceImage->CopyBlock(next, block);
   tk::MainLoop().Pause(kPacingPauseMs);
   if (BlocksSent < INT32_MAX) ++BlocksSent;
   Gauge1.SetProgress(BlocksSent);
@@ -130,34 +172,33 @@ void TForm1::HandleBlockAck(const std::string& record) {
 void TForm1::ProgramSupervisor(tk::TObject*) {
   Timer1.SetEnabled(false);
   ++RetryCount;
-  const bool resend = RetransmissionDue(RetryCount);
-  if (resend) {
+  if (RetransmissionDue(RetryCount)) {
     ResendLastRecord(Link, Port());
     ++sequence_.details.retransmissions;
     Timer1.SetInterval(kRetransmitIntervalMs);
     Timer1.SetEnabled(true);
-  } else {
-    // The gauge stays where the run stopped, showing how far it got.
-    AppendLogLine(Memo1, "FAILED - Comms Timeout Error");
-    UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus));
-    if (SourceFileOpen) {
-      SourceFile.reset();
-      SourceFileOpen = false;
-    }
+    // The run goes on: a late answer still counts, so the guided chain is
+    // not told anything until the run itself has ended.
+    return;
   }
-  // With the guided timer every expiry tells it (marker 98); without it the
-  // run, and the sequence, end with the last one.
-  if (LSCProgramTimer.Enabled() || !resend) NoAnswer(SequenceEnding::kNoAnswerToDataRecord);
+  // The gauge stays where the run stopped, showing how far it got.
+  AppendLogLine(Memo1, "FAILED - Comms Timeout Error");
+  UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus));
+  SourceImage.reset();
+  SourceFileOpen = false;
+  // With the guided timer, the marker 98 (its next tick closes the port);
+  // without it the sequence ends here.
+  NoAnswer(SequenceEnding::kNoAnswerToDataRecord);
 }
 
 void TForm1::ProgrammingComplete() {
   Gauge1.Hide();
   Gauge1.SetProgress(0);
-  ButChooseCC.SetEnabled(true);
-  if (SourceFileOpen) {
-    SourceFile.reset();
-    SourceFileOpen = false;
-  }
+  // While the guided chain still resets the target and closes the port, a
+  // new pick of a port must not cut it short: the chain's end enables it.
+  if (!LSCProgramTimer.Enabled()) ButChooseCC.SetEnabled(true);
+  SourceImage.reset();
+  SourceFileOpen = false;
   UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus));
   LastResponseCode = kRunEndedMarker;
 }

@@ -9,12 +9,18 @@
 #include "link/records.h"
 #include "toolkit/event_loop.h"
 #include "ui/main_window.h"
+#include "ui/result_line.h"
 
 namespace quarnel {
 namespace {
 
 // How often a stall limit is looked at.
 constexpr uint32_t kStallCheckMs = 250;
+
+// The result line: dark green for a programmed unit, red for anything else,
+// both readable on the panel's grey.
+constexpr tk::TColor kSuccessColour = 0x007000;
+constexpr tk::TColor kFailureColour = 0x0000C0;
 
 void Stop(tk::TTimer& timer) {
   timer.SetEnabled(false);
@@ -42,7 +48,12 @@ void TForm1::BeginSequence() {
   sequence_ = SequenceRecord{};
   sequence_.under_way = true;
   sequence_.started_ms = NowMs();
+  sequence_.details.port = CCommPort.Text();
   last_outcome_.reset();
+  checked_image_.reset();
+  LabResult.SetCaption("");
+  // Running: a new pick of a port must not disconnect the chain midway.
+  ButChooseCC.SetEnabled(false);
   if (const auto stall_ms = env_.limits.stall_ms) {
     stall_check_.OnTimer = [this](tk::TObject*) { CheckForStall(); };
     stall_check_.SetInterval(std::min(kStallCheckMs, std::max<uint32_t>(*stall_ms, 1)));
@@ -66,7 +77,19 @@ void TForm1::EndSequence(SequenceEnding ending, const std::string& message) {
                            (ending == SequenceEnding::kAbortedByTarget && sequence_.reset_answered);
   outcome.elapsed_ms = NowMs() - sequence_.started_ms;
   last_outcome_ = outcome;
+  checked_image_.reset();
+  ShowEnding(outcome);
   if (env_.on_outcome) env_.on_outcome(outcome);
+}
+
+void TForm1::ShowEnding(const SequenceOutcome& outcome) {
+  const ResultLine line = ResultLineFor(outcome);
+  tk::TFont font = LabResult.Font();
+  font.color = line.success ? kSuccessColour : kFailureColour;
+  LabResult.SetFont(font);
+  LabResult.SetCaption(line.text);
+  ButChooseCC.SetEnabled(true);
+  CCommPort.SetEnabled(true);
 }
 
 void TForm1::NoAnswer(SequenceEnding ending) {
@@ -92,18 +115,25 @@ void TForm1::NoteAnswer(const std::string& target_id, uint16_t status, int32_t c
   }
 }
 
-void TForm1::NoteRunStart(std::optional<uint64_t> image_size) {
+void TForm1::NoteImage(const ImageSnapshot& image) {
   SequenceOutcome& details = sequence_.details;
-  details.image_size = image_size;
-  const uint64_t size = image_size.value_or(0);
-  details.blocks_total =
-      static_cast<int32_t>(std::min<uint64_t>((size + BlockSize - 1) / BlockSize, INT32_MAX));
+  details.image_path = image.Path();
+  details.image_size = image.Size();
+  details.image_sha256 = image.Sha256();
+}
+
+void TForm1::NoteRunStart(const ImageSnapshot& image) {
+  NoteImage(image);
+  sequence_.details.blocks_total =
+      static_cast<int32_t>(std::min<uint64_t>(image.BlockCount(BlockSize), INT32_MAX));
+  sequence_.details.image_sent = false;
   sequence_.run = SequenceRecord::Run::kNone;
 }
 
 void TForm1::NoteRunEnd(bool aborted, uint16_t status) {
   sequence_.run = aborted ? SequenceRecord::Run::kAborted : SequenceRecord::Run::kComplete;
   sequence_.abort_status = status;
+  sequence_.details.image_sent = !aborted;
 }
 
 void TForm1::NoteResetSent() {
@@ -120,10 +150,6 @@ void TForm1::ArmCaptureLimit() {
   if (!sequence_.under_way || !env_.limits.capture_ms) return;
   StartOnce(capture_limit_, *env_.limits.capture_ms,
             [this](tk::TObject*) { CaptureLimitPassed(); });
-}
-
-void TForm1::PortLost() {
-  EndSequence(SequenceEnding::kPortLost);
 }
 
 void TForm1::EndSequenceWithError(const std::string& message) {

@@ -16,9 +16,9 @@ enum class SequenceEnding {
   kNoAnswerToErase,         // an erase command went unanswered for 20 s
   kNoAnswerToDataRecord,    // a data record went unanswered
   kNoAnswerToReset,         // the image was sent, but the reset limit passed without an answer
-  kImageRefused,            // the image could not be opened, or was empty, when programming began
+  kImageRefused,            // the image was missing, unreadable or empty (`message` says which)
   kPortNotOpened,           // the port could not be opened (`message` says why)
-  kPortLost,                // the port's device went away
+  kPortLost,                // the port's device went away (`port` names it); the port was closed
   kStoppedByOperator,       // disconnected, or the window closed, before the sequence ended
   kResetBeforeProgramming,  // the target answered a reset before any image was programmed
   kStalled,                 // the stall limit passed with nothing waiting and no step to start
@@ -42,15 +42,25 @@ struct SequenceOutcome {
   int32_t blocks_sent = 0;
   int32_t blocks_total = 0;
   int32_t retransmissions = 0;
-  // Size of the image when the run opened it; none when it could not be
-  // opened. (Its SHA-256 will go beside it.)
+  // The port the sequence opened (as chosen in the port list).
+  std::string port;
+  // The image the sequence read to program from (the snapshot taken before
+  // the first erase of the guided chain, or when the run started): its path,
+  // size and SHA-256 (64 lower-case hex digits). Size and SHA-256 none and
+  // empty before it was read; for kImageRefused the path is the one refused.
+  std::string image_path;
   std::optional<uint64_t> image_size;
+  std::string image_sha256;
+  // Every block was acknowledged: "Programming Complete".
+  bool image_sent = false;
   // Lines received, and how many of them were accepted answers: lines but no
   // answer point at the line speed or the wiring.
   int32_t lines_received = 0;
   int32_t answers_accepted = 0;
   int64_t elapsed_ms = 0;  // from Connect to the ending, on the event loop's clock
-  std::string message;     // the error's text, for kPortNotOpened and kFailed
+  // The error's text for kPortNotOpened and kFailed; for kImageRefused what
+  // is wrong with the image: "not found", "is empty", "cannot be read: ...".
+  std::string message;
 };
 
 // Limits the window itself does not have. A front end that sets one gets the

@@ -13,6 +13,7 @@ class VaCommLinkPort : public LinkPort {
   explicit VaCommLinkPort(comm::TVaCustomComm& comm) : comm_(comm) {}
   bool WriteText(const std::string& text) override;
   std::string ReadText() override;
+  bool IsOpen() const override;
 
  private:
   comm::TVaCustomComm& comm_;

@@ -44,6 +44,13 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 class CliTest : public ::testing::Test {
  protected:
+  // The file's SHA-256 as coreutils computes it.
+  std::string Sha256Of(const std::filesystem::path& path) {
+    ChildProcess sum("/usr/bin/sha256sum", {path.string()}, dir_.path(), dir_.path(), "sha256");
+    EXPECT_EQ(sum.WaitForExit(std::chrono::seconds(10)), 0);
+    return sum.Stdout().substr(0, 64);
+  }
+
   std::filesystem::path Image(size_t size, uint32_t seed = 7) {
     image_ = MakeImage(size, seed);
     const auto path = dir_.path() / "firmware.cry";
@@ -64,6 +71,15 @@ TEST_F(CliTest, GuidedSequenceProgramsTheImageAndEndsWithTheResetAnswer) {
   ASSERT_EQ(sim.Stop(), 0);
 
   EXPECT_EQ(cli.exit_status, 0) << cli.stderr_text;
+  // Which image, before anything happens, and again at the end.
+  const std::string sha256 = Sha256Of(image);
+  EXPECT_EQ(cli.stderr_text.find("quarnel-cli: image " + image.string() + ": 1000 bytes, SHA-256 " +
+                                 sha256 + "\n"),
+            0u)
+      << cli.stderr_text;
+  EXPECT_THAT(
+      cli.stderr_text,
+      HasSubstr("programming complete, the target was reset (1000 bytes, SHA-256 " + sha256 + ")"));
   const auto& out = cli.stdout_lines;
   ASSERT_FALSE(out.empty());
   EXPECT_EQ(out.front(), "Program Ready");
@@ -149,27 +165,69 @@ TEST_F(CliTest, UnansweredEraseEndsWithTimeOutStatus) {
   EXPECT_THAT(cli.stderr_text, HasSubstr("erase"));
 }
 
-TEST_F(CliTest, UnansweredDataRecordsEndWithTimeOutStatusAtTheFirstDisconnect) {
-  Simulator sim(dir_.path(), {"--drop-data-every", "1"});
+// The times, in ms of the day, at which the simulator received the data
+// records (from its log's "hh:mm:ss.mmm <- *..." lines).
+std::vector<int64_t> DataRecordTimes(const std::string& log) {
+  std::vector<int64_t> times;
+  for (const std::string& line : SplitLines(log)) {
+    if (line.find(" <- *") != 12) continue;
+    const auto number = [&](size_t at, size_t digits) {
+      return std::stoll(line.substr(at, digits));
+    };
+    times.push_back(((number(0, 2) * 60 + number(3, 2)) * 60 + number(6, 2)) * 1000 + number(9, 3));
+  }
+  return times;
+}
+
+// The one case on the real clock that has to wait its 20 s: a block that is
+// never answered goes out ten times, 2 s apart, and only then does the chain
+// give up and close the port.
+TEST_F(CliTest, ANeverAnsweredBlockIsSentTenTimesThenThePortIsClosed) {
+  Simulator sim(dir_.path(), {"--drop-block", "2"});
   const auto image = Image(100);
-  const auto start = Clock::now();
   const CliResult cli = RunCli({"--port", "sim0", image.string()}, dir_.path());
-  const auto took = Clock::now() - start;
   ASSERT_EQ(sim.Stop(), 0);
 
   EXPECT_EQ(cli.exit_status, 5) << cli.stderr_text;
+  EXPECT_TRUE(InOrder(cli.stdout_lines, {"FAILED - Comms Timeout Error", "Comm Port Closed"}))
+      << Joined(cli.stdout_lines);
   EXPECT_EQ(cli.stdout_lines.back(), "Comm Port Closed");
-  // The program ends when the guided flow gives up and closes the port, not
-  // 18 s later when the retransmissions into the closed port run out.
-  EXPECT_THAT(cli.stdout_lines, Not(Contains("FAILED - Comms Timeout Error")));
-  EXPECT_LT(took, std::chrono::seconds(15));
+  EXPECT_THAT(cli.stdout_lines, Not(Contains("Reset Target")));
+  EXPECT_THAT(cli.stderr_text, HasSubstr("no answer to data record 2 of 5, sent 10 times"));
+
   const auto records = sim.ReceivedRecords();
-  const auto first_data = std::find_if(records.begin(), records.end(), IsDataRecord);
-  ASSERT_NE(first_data, records.end());
-  const int data = CountIf(records, IsDataRecord);
-  EXPECT_GE(data, 2) << "the first block is retransmitted";
-  EXPECT_EQ(CountIf(records, [&](const std::string& r) { return r == *first_data; }), data)
-      << "a retransmission repeats the record unchanged";
+  std::vector<std::string> data;
+  std::copy_if(records.begin(), records.end(), std::back_inserter(data), IsDataRecord);
+  ASSERT_EQ(data.size(), 11u) << "block 1 once, block 2 ten times";
+  for (size_t i = 2; i < data.size(); ++i) EXPECT_EQ(data[i], data[1]) << "sent unchanged";
+  const auto times = DataRecordTimes(sim.Log());
+  ASSERT_EQ(times.size(), 11u);
+  for (size_t i = 2; i < times.size(); ++i) {
+    EXPECT_NEAR(times[i] - times[i - 1], 2000, 250) << "sending " << i;
+  }
+}
+
+// The adapter goes away in the middle of the run: one message that names the
+// port, a closing line that says what happened, and an exit status of its own.
+TEST_F(CliTest, APortThatGoesAwayEndsWithItsOwnStatus) {
+  Simulator sim(dir_.path(), {"--erase-ms", "5", "--hang-up-after", "3"});
+  const auto image = Image(240);
+  const auto start = Clock::now();
+  const CliResult cli = RunCli({"--port", "sim0", image.string()}, dir_.path());
+  const auto took = Clock::now() - start;
+  EXPECT_EQ(sim.WaitForExit(std::chrono::seconds(5)), 0);
+
+  EXPECT_EQ(cli.exit_status, 7) << cli.stderr_text;
+  EXPECT_LT(took, std::chrono::seconds(15)) << "no waiting for time-outs";
+  EXPECT_EQ(cli.stdout_lines.back(), "Comm Port Closed");
+  EXPECT_THAT(cli.stdout_lines, Not(Contains("FAILED - Comms Timeout Error")));
+  const std::string gone = sim.port() + " is gone";
+  const size_t first = cli.stderr_text.find(gone);
+  ASSERT_NE(first, std::string::npos) << cli.stderr_text;
+  EXPECT_EQ(cli.stderr_text.find(gone, first + 1), std::string::npos) << "said once";
+  EXPECT_THAT(cli.stderr_text, HasSubstr("the port " + sim.port() +
+                                         " went away (was the adapter unplugged?); it was closed "
+                                         "(exit status 7)"));
 }
 
 TEST_F(CliTest, UnansweredResetEndsWithTimeOutStatus) {

@@ -31,7 +31,7 @@ TEST(SessionResult, EachEndingHasItsExitStatus) {
       {SequenceEnding::kNoAnswerToReset, kExitTimeOut},
       {SequenceEnding::kImageRefused, kExitCouldNotStart},
       {SequenceEnding::kPortNotOpened, kExitCouldNotStart},
-      {SequenceEnding::kPortLost, kExitFailed},
+      {SequenceEnding::kPortLost, kExitPortLost},
       {SequenceEnding::kStoppedByOperator, kExitFailed},
       {SequenceEnding::kResetBeforeProgramming, kExitFailed},
       {SequenceEnding::kStalled, kExitFailed},
@@ -67,9 +67,20 @@ TEST(SessionResult, ReasonsCarryTheOutcomesDetails) {
   EXPECT_THAT(ResultOf(record, 0).reason, HasSubstr("data record 20 of 500"));
 
   SequenceOutcome refused = Ended(SequenceEnding::kImageRefused);
-  EXPECT_THAT(ResultOf(refused, 0).reason, HasSubstr("could not be opened"));
-  refused.image_size = 0;
-  EXPECT_THAT(ResultOf(refused, 0).reason, HasSubstr("empty"));
+  refused.image_path = "/images/unit.cry";
+  refused.message = "is empty";
+  EXPECT_THAT(ResultOf(refused, 0).reason, HasSubstr("image /images/unit.cry is empty"));
+
+  SequenceOutcome programmed = Ended(SequenceEnding::kProgrammed);
+  programmed.image_size = 4000;
+  programmed.image_sha256 = std::string(64, 'a');
+  EXPECT_EQ(ResultOf(programmed, 0).reason,
+            "programming complete, the target was reset (4000 bytes, SHA-256 " +
+                programmed.image_sha256 + ")");
+
+  SequenceOutcome lost = Ended(SequenceEnding::kPortLost);
+  lost.port = "/dev/ttyUSB0";
+  EXPECT_THAT(ResultOf(lost, 0).reason, HasSubstr("the port /dev/ttyUSB0 went away"));
 
   SequenceOutcome not_opened = Ended(SequenceEnding::kPortNotOpened);
   not_opened.message = "Can't open specified device /dev/x (Error 16, Device or resource busy)";
@@ -78,6 +89,28 @@ TEST(SessionResult, ReasonsCarryTheOutcomesDetails) {
   SequenceOutcome stalled = Ended(SequenceEnding::kStalled);
   stalled.last_response_code = 1;
   EXPECT_THAT(ResultOf(stalled, 0).reason, HasSubstr("(code 1) starts no further step"));
+  // A damaged answer to the reset: sent again, the reset finds the target
+  // already out of its loader, and its answer (code 0) starts nothing.
+  stalled.image_sent = true;
+  stalled.last_response_code = 0;
+  EXPECT_THAT(ResultOf(stalled, 0).reason,
+              HasSubstr("stopped after the image was sent: the target's last answer (code 0)"));
+}
+
+// The start message names the image by its SHA-256; should the window have
+// read another one (the file replaced during the capture wait), the end says
+// which one the unit got.
+TEST(SessionResult, AnImageOtherThanTheAnnouncedOneIsPointedOut) {
+  SequenceOutcome outcome = Ended(SequenceEnding::kProgrammed);
+  const std::string announced(64, 'a');
+  EXPECT_EQ(ImageChangeNote(outcome, announced), "") << "no image read";
+  outcome.image_size = 48;
+  outcome.image_sha256 = announced;
+  EXPECT_EQ(ImageChangeNote(outcome, announced), "");
+  outcome.image_sha256 = std::string(64, 'b');
+  EXPECT_EQ(
+      ImageChangeNote(outcome, announced),
+      "the image changed after the start: the unit got 48 bytes, SHA-256 " + outcome.image_sha256);
 }
 
 TEST(SessionResult, ACaptureTimeOutAfterLinesThatWereNoAnswersBlamesTheLine) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "comm/VaComm.h"
 #include "e2e/e2e_support.h"
 #include "e2e/form_harness.h"
 
@@ -261,6 +262,80 @@ TEST_F(FormAgainstSimulator, ErrorBitsOnAnAcknowledgementAbortTheRun) {
   EXPECT_FALSE(ui.form().Gauge1.Visible());
   ASSERT_EQ(sim.Stop(), 0);
   EXPECT_EQ(DataRecords(sim.ReceivedRecords()).size(), 2u) << "nothing sent after the abort";
+}
+
+}  // namespace
+}  // namespace e2e
+
+namespace e2e {
+namespace {
+
+// The image file is rewritten in place while block 20 of 500 is on its way,
+// shorter and with other bytes: the unit still gets the image as it was when
+// the run began, every block of it.
+TEST_F(FormAgainstSimulator, AnImageRewrittenDuringTheRunReachesTheUnitAsItWas) {
+  Simulator sim(dir_.path(), {});
+  const std::string image = WriteImage(500 * 24);
+  FormHarness ui(LoopClock::Virtual, image);
+  ConnectAndCapture(ui, sim);
+  ui.form().Gauge1.AddObserver([&](tk::TControl&, tk::Change change) {
+    if (change == tk::Change::Gauge && ui.form().Gauge1.Progress() == 20) {
+      WriteBytes(image, std::vector<uint8_t>(300 * 24, 0xEE));
+    }
+  });
+
+  ui.Mark();
+  ui.form().BPicProgram.Click();
+  ASSERT_TRUE(ui.RunUntilLine("Programming Complete", std::chrono::seconds(60)));
+  EXPECT_EQ(ui.form().BlocksSent, 500);
+  ASSERT_EQ(ReadBytes(image).size(), 300u * 24) << "the file was rewritten during the run";
+  ui.form().BResetTarget.Click();
+  ASSERT_TRUE(ui.RunUntilLine("Device Reset"));
+  ASSERT_EQ(sim.Stop(), 0);
+  EXPECT_EQ(sim.ReceivedImage(), image_);
+}
+
+// The whole guided chain on the virtual clock: the answers to block 20 are
+// lost three times, and the retransmissions make good for them.
+TEST_F(FormAgainstSimulator, ABlockWhoseAnswerIsLostThreeTimesIsProgrammedInTheGuidedChain) {
+  Simulator sim(dir_.path(), {"--drop-block", "20:3"});
+  FormHarness ui(LoopClock::Virtual, WriteImage(40 * 24 + 5));
+  ui.ConnectGuided(sim.port());
+  ASSERT_EQ(ui.form().connect.Caption(), "Disconnect") << ::testing::PrintToString(ui.messages());
+  ASSERT_TRUE(ui.RunVirtualUntil([&] { return ui.form().LastOutcome().has_value(); }));
+
+  const quarnel::SequenceOutcome& outcome = *ui.form().LastOutcome();
+  EXPECT_EQ(outcome.ending, quarnel::SequenceEnding::kProgrammed);
+  EXPECT_GE(outcome.retransmissions, 3);
+  EXPECT_EQ(outcome.blocks_sent, 41);
+  EXPECT_EQ(ui.form().LabResult.Caption(), "Unit programmed — 965 bytes, target 1A2B");
+  ASSERT_EQ(sim.Stop(), 0);
+  const auto data = DataRecords(sim.ReceivedRecords());
+  EXPECT_GE(std::count(data.begin(), data.end(), data[19]), 4) << "block 20 sent four times";
+  EXPECT_EQ(sim.ReceivedImage(), PaddedToBlocks(image_));
+  EXPECT_TRUE(ui.messages().empty());
+}
+
+// The adapter goes away in the middle of the run: the window closes the port,
+// says so once, and the sequence ends as the port lost.
+TEST_F(FormAgainstSimulator, APortThatGoesAwayDuringTheRunEndsItWithOneMessage) {
+  Simulator sim(dir_.path(), {"--hang-up-after", "5"});
+  FormHarness ui(LoopClock::Virtual, WriteImage(40 * 24));
+  // A box left open for a minute runs the timers underneath.
+  ui.while_message_open = [&] {
+    if (ui.messages().size() < 4) ui.loop().AdvanceBy(60000);
+  };
+  ui.ConnectGuided(sim.port());
+  ASSERT_TRUE(ui.RunVirtualUntil([&] { return ui.form().LastOutcome().has_value(); }));
+  ui.loop().AdvanceBy(60000);
+
+  EXPECT_EQ(ui.form().LastOutcome()->ending, quarnel::SequenceEnding::kPortLost);
+  ASSERT_EQ(ui.messages().size(), 1u) << ::testing::PrintToString(ui.messages());
+  EXPECT_THAT(ui.messages()[0], ::testing::HasSubstr(sim.port() + " is gone"));
+  EXPECT_FALSE(ui.form().VaComm->Active());
+  EXPECT_FALSE(ui.form().Timer1.Enabled());
+  EXPECT_TRUE(ui.form().ButChooseCC.Enabled());
+  EXPECT_EQ(sim.WaitForExit(std::chrono::seconds(5)), 0);
 }
 
 }  // namespace

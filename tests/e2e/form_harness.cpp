@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "comm/VaComm.h"
 #include "toolkit/exceptions.h"
 
 namespace e2e {
@@ -18,6 +19,11 @@ FormHarness::FormHarness(tk::HeadlessEventLoop::Clock clock, std::string image_p
       lines_.push_back(static_cast<tk::TMemo&>(control).Lines().back());
     }
   });
+  // Counts what arrives, to tell a quiet line from one still busy.
+  form_->VaComm->OnRxFlag = [this](tk::TObject* sender) {
+    ++lines_received_;
+    form_->VaCommRxFlag(sender);
+  };
 }
 
 FormHarness::~FormHarness() {
@@ -35,6 +41,27 @@ void FormHarness::ConnectWithoutGuidedFlow(const std::string& port) {
   form_->CCommPort.SetText(port);
   tk::RunGuarded([this] { form_->connectClick(&form_->connect); });
   form_->LSCProgramTimer.SetEnabled(false);
+}
+
+void FormHarness::ConnectGuided(const std::string& port) {
+  form_->CCommPort.SetText(port);
+  form_->CCommPortClick(&form_->CCommPort);
+  tk::RunGuarded([this] { form_->ButConnectProgram.Click(); });
+}
+
+bool FormHarness::RunVirtualUntil(const std::function<bool()>& done,
+                                  std::chrono::milliseconds limit,
+                                  std::chrono::milliseconds quiet) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    const size_t before = lines_received_;
+    if (loop_.RunUntil([&] { return done() || lines_received_ != before; }, quiet.count())) {
+      if (done()) return true;
+      continue;  // something arrived: give the rest its time too
+    }
+    if (const auto due = loop_.MsUntilNextTimer()) loop_.AdvanceBy(*due);
+  }
+  return done();
 }
 
 bool FormHarness::RunUntilLine(const std::string& line, std::chrono::milliseconds limit) {

@@ -85,7 +85,10 @@ TEST_F(Connection, ConnectOpensAsksForTheFileAndStartsCapture) {
   EXPECT_TRUE(form->BStopCapture.Enabled());
 }
 
-TEST_F(Connection, DisconnectClosesButLeavesTheCaptureRunning) {
+// Disconnect stops whatever writes to the port: a capture left running would
+// capture the unit on the next Connect while the file dialog is still open,
+// before any image was chosen.
+TEST_F(Connection, DisconnectStopsTheCaptureAndEveryTimerThatWrites) {
   dialogs.chosen_file = image;
   ChoosePort(pty.SlavePath());
   form->connect.Click();
@@ -93,16 +96,58 @@ TEST_F(Connection, DisconnectClosesButLeavesTheCaptureRunning) {
   EXPECT_EQ(Status().back(), "Comm Port Closed");
   EXPECT_EQ(form->connect.Caption(), "Connect");
   EXPECT_FALSE(form->LSCProgramTimer.Enabled());
+  EXPECT_FALSE(form->Timer1.Enabled());
   EXPECT_FALSE(form->VaComm->Active());
+  EXPECT_FALSE(form->BStopCapture.Enabled()) << "there is no capture to stop";
   EXPECT_TRUE(dialogs.messages.empty());
   const size_t writes = port.writes.size();
-  loop.AdvanceBy(1000);
-  EXPECT_EQ(port.writes.size(), writes + 2);  // still capturing, into nothing
+  loop.AdvanceBy(5000);
+  EXPECT_EQ(port.writes.size(), writes);
 
-  // Connect again to the same port.
+  // Connect again: nothing goes out while the operator chooses the image.
+  size_t writes_while_choosing = 0;
+  dialogs.while_dialog_open = [&] {
+    loop.AdvanceBy(3000);
+    writes_while_choosing = port.writes.size() - writes;
+  };
   form->connect.Click();
+  EXPECT_EQ(writes_while_choosing, 0u);
   EXPECT_TRUE(form->VaComm->Active());
   EXPECT_EQ(form->connect.Caption(), "Disconnect");
+  EXPECT_EQ(port.writes.size(), writes + 1) << "the capture starts after the dialog";
+}
+
+TEST_F(Connection, DisconnectDuringAnEraseOrARunLeavesNothingWriting) {
+  dialogs.chosen_file = image;
+  ChoosePort(pty.SlavePath());
+  for (auto start : {&TForm1::BEraseClick, &TForm1::BPicProgramClick}) {
+    form->connect.Click();
+    Answer(3, 0x4000);
+    (form.get()->*start)(nullptr);
+    form->connect.Click();
+    const size_t writes = port.writes.size();
+    loop.AdvanceBy(30000);
+    EXPECT_EQ(port.writes.size(), writes);
+    EXPECT_FALSE(Logged("ERROR - No response to ERASE command"));
+    EXPECT_FALSE(Logged("FAILED - Comms Timeout Error"));
+  }
+}
+
+// After Disconnect the target operations have no port to work on, whatever
+// the last status word said, until the target answers on a new connection.
+TEST_F(Connection, WithoutAPortTheTargetOperationsAreNotOffered) {
+  ConnectOwnPort();
+  WriteFromFarEnd(testing::ResponseRecord(form->Link.SequenceNumber, 3, 0x4000));
+  ASSERT_TRUE(loop.RunUntil([&] { return form->BErase.Enabled(); }, 5000));
+  form->connect.Click();
+  for (tk::TButton* button : {&form->BErase, &form->BEraseEE, &form->BErasePRG, &form->BPicProgram,
+                              &form->BStopCapture}) {
+    EXPECT_FALSE(button->Enabled()) << button->Caption();
+  }
+  // Choosing a file again applies the enabling rule to the old status word.
+  form->BPicSourceClick();
+  EXPECT_FALSE(form->BErase.Enabled());
+  EXPECT_FALSE(form->BPicProgram.Enabled());
 }
 
 TEST_F(Connection, ErrorWhileClosingIsShownWithItsClass) {

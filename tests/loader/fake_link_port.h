@@ -16,6 +16,7 @@ class FakeLinkPort : public LinkPort {
     writes.push_back(text);
     return true;
   }
+  bool IsOpen() const override { return open; }
   std::string ReadText() override {
     if (incoming.empty()) return {};
     std::string text = std::move(incoming.front());

@@ -5,10 +5,14 @@
 namespace quarnel {
 namespace {
 
+using testing::CountingBytes;
+using testing::PayloadOf;
 using testing::WindowTest;
 
 class GuidedFlow : public WindowTest {
  protected:
+  GuidedFlow() : image(Image(CountingBytes(30))) { form->SourceFileName = image; }
+
   // The command code of the record written last (characters 7-8).
   int LastCommand() const { return HexToInt(port.writes.back().substr(7, 2)); }
   // Runs one tick of the guided timer with `code` waiting.
@@ -16,6 +20,8 @@ class GuidedFlow : public WindowTest {
     form->LastResponseCode = code;
     form->LSCProgramTimerTimer(&form->LSCProgramTimer);
   }
+
+  std::string image;
 };
 
 TEST_F(GuidedFlow, ChooseComportRefillsAndDropsDownTheList) {
@@ -66,12 +72,30 @@ TEST_F(GuidedFlow, EraseChainInTheTimersOrder) {
   EXPECT_EQ(Status().back(), "Erase Program");
   EXPECT_EQ(form->LastResponseCode, 0);
 
-  const size_t writes = port.writes.size();
   Tick(7);
-  EXPECT_EQ(Status()[Status().size() - 2], "Program PIC");  // then: no file chosen
-  EXPECT_EQ(Status().back(), "File  not found");
-  EXPECT_EQ(port.writes.size(), writes);
+  EXPECT_EQ(Status()[Status().size() - 2], "Program PIC");
+  EXPECT_EQ(Status().back(), "Programming from " + image);
+  EXPECT_EQ(port.writes.back()[0], '*');
   EXPECT_EQ(form->LastResponseCode, 0);
+}
+
+// The image is read whole before the first erase, and the run sends those
+// bytes, whatever happens to the file while the unit is erased.
+TEST_F(GuidedFlow, TheRunSendsTheImageReadBeforeTheFirstErase) {
+  const auto bytes = CountingBytes(30);
+  Tick(3);
+  ASSERT_EQ(LastCommand(), 6);
+  testsupport::WriteBytes(image, std::vector<uint8_t>(24, 0xEE));
+  Tick(6);
+  Tick(8);
+  Tick(7);
+  Answer(4, 0x4000);
+  ASSERT_EQ(port.writes.size(), 5u);
+  std::vector<uint8_t> sent = PayloadOf(port.writes[3]);
+  const auto second = PayloadOf(port.writes[4]);
+  sent.insert(sent.end(), second.begin(), second.end());
+  sent.resize(bytes.size());
+  EXPECT_EQ(sent, bytes);
 }
 
 TEST_F(GuidedFlow, ResetRepeatsUntilAnswered) {
@@ -133,7 +157,7 @@ TEST_F(GuidedFlow, ManualEraseDataInFullLayoutChainsOn) {
   EXPECT_EQ(LastCommand(), 7);
   Answer(7, 0x4000);
   loop.AdvanceBy(1500);
-  EXPECT_EQ(Status().back(), "File  not found");
+  EXPECT_EQ(Status().back(), "Programming from " + image);
 }
 
 TEST_F(GuidedFlow, AResponseBetweenTicksOverwritesTheCode) {

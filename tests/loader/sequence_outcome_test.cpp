@@ -5,6 +5,7 @@
 // through the window's own reception path.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 
 #include "platform/pseudo_terminal.h"
@@ -135,26 +136,28 @@ TEST_F(SequenceOutcomeTest, AnUnansweredEraseEndsAtTheDisconnectThatFollows) {
   EXPECT_EQ(Ending(), SequenceEnding::kNoAnswerToErase);
   EXPECT_EQ(last_line_at_outcome, "Comm Port Closed");
   EXPECT_EQ(outcomes[0].blocks_sent, 0);
-  EXPECT_FALSE(outcomes[0].image_size);
+  EXPECT_EQ(outcomes[0].image_size, 48u) << "read before the first erase";
 }
 
-TEST_F(SequenceOutcomeTest, AnUnansweredDataRecordEndsAtTheDisconnectThatFollows) {
+// The retransmissions get their chance: the sequence ends only once the run
+// has given up, at the guided timer's tick after the tenth expiry.
+TEST_F(SequenceOutcomeTest, AnUnansweredDataRecordEndsAfterItsLastRetransmission) {
   Connect(CountingBytes(240));
   ThroughTheErases();
   Answer(4, kLoaderMode);
-  loop.AdvanceBy(2000);  // the second block is sent again, and the marker 98 left
-  loop.AdvanceBy(kTick);
+  const int64_t second_block_sent = loop.NowMs();
+  loop.AdvanceBy(19999);
+  EXPECT_TRUE(outcomes.empty());
+  EXPECT_FALSE(Logged("FAILED - Comms Timeout Error"));
+  loop.AdvanceBy(1 + kTick);
 
   ASSERT_EQ(outcomes.size(), 1u);
   EXPECT_EQ(Ending(), SequenceEnding::kNoAnswerToDataRecord);
+  EXPECT_EQ(last_line_at_outcome, "Comm Port Closed");
+  EXPECT_GE(logged_at.at("FAILED - Comms Timeout Error"), second_block_sent + 20000);
   EXPECT_EQ(outcomes[0].blocks_sent, 2);
   EXPECT_EQ(outcomes[0].blocks_total, 10);
-  EXPECT_EQ(outcomes[0].retransmissions, 1);
-  // The retransmissions into the closed port, and their failure, come later
-  // and change nothing.
-  loop.AdvanceBy(20000);
-  ASSERT_TRUE(Logged("FAILED - Comms Timeout Error"));
-  EXPECT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].retransmissions, 9);
 }
 
 TEST_F(SequenceOutcomeTest, WithoutTheGuidedTimerTheTimeOutsEndTheSequenceThemselves) {
@@ -179,22 +182,24 @@ TEST_F(SequenceOutcomeTest, WithoutTheGuidedTimerTheTimeOutsEndTheSequenceThemse
   EXPECT_EQ(Ending(), SequenceEnding::kNoAnswerToErase);
 }
 
-TEST_F(SequenceOutcomeTest, AMissingOrEmptyImageIsRefusedWhenProgrammingBegins) {
-  Connect();
-  form->SourceFileName = MissingImage();
-  ThroughTheErases();
-  ASSERT_EQ(outcomes.size(), 1u);
-  EXPECT_EQ(Ending(), SequenceEnding::kImageRefused);
-  EXPECT_FALSE(outcomes[0].image_size) << "it could not be opened";
-
-  Recreate({});
-  Connect({});
-  Answer(3, kLoaderMode);
-  form->BPicProgramClick();
-  ASSERT_EQ(outcomes.size(), 1u);
-  EXPECT_EQ(Ending(), SequenceEnding::kImageRefused);
-  EXPECT_EQ(outcomes[0].image_size, 0u) << "it was empty";
-  EXPECT_EQ(outcomes[0].blocks_sent, 0);
+TEST_F(SequenceOutcomeTest, AMissingOrEmptyImageIsRefusedBeforeTheFirstErase) {
+  for (const bool gone : {true, false}) {
+    Recreate({});
+    Connect();
+    if (gone) {
+      std::filesystem::remove(image);
+    } else {
+      testsupport::WriteBytes(image, {});
+    }
+    Answer(3, kLoaderMode);
+    loop.AdvanceBy(kTick);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(Ending(), SequenceEnding::kImageRefused);
+    EXPECT_EQ(outcomes[0].image_path, image);
+    EXPECT_EQ(outcomes[0].message, gone ? "not found" : "is empty");
+    EXPECT_FALSE(outcomes[0].image_size);
+    EXPECT_FALSE(Logged("Erase Target"));
+  }
 }
 
 TEST_F(SequenceOutcomeTest, AResetAnsweredBeforeAnyRunIsNoSuccess) {
@@ -243,9 +248,9 @@ TEST_F(SequenceOutcomeTest, PortLostAndErrorsEndOnlyASequenceUnderWay) {
   Connect();
   form->PortLost();
   form->EndSequenceWithError("boom");
-  form->connect.Click();
   ASSERT_EQ(outcomes.size(), 1u);
   EXPECT_EQ(Ending(), SequenceEnding::kPortLost);
+  EXPECT_EQ(outcomes[0].port, pty.SlavePath());
 
   Connect();
   form->EndSequenceWithError("boom");

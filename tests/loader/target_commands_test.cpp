@@ -150,7 +150,7 @@ TEST_F(EraseTest, EraseDuringACaptureEndsTheCapture) {
 TEST_F(EraseTest, NoAnswerIsReportedAtExactly20Seconds) {
   form->LocateClick();
   Answer(3, kLoaderMode);
-  dialogs.chosen_file = "/images/unit.cry";
+  dialogs.chosen_file = Image(CountingBytes(24));
   form->BPicSourceClick();
   ASSERT_TRUE(form->BPicProgram.Enabled());
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,9 +29,13 @@ using testsupport::TempDir;
 
 class FakeDialogs : public tk::DialogService {
  public:
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowMessage(const std::string& text) override {
+    messages.push_back(text);
+    if (while_message_open) while_message_open();
+  }
   bool ExecuteOpenDialog(tk::TOpenDialog& dialog) override {
     ++dialogs_shown;
+    if (while_dialog_open) while_dialog_open();
     seen_filter = dialog.Filter;
     seen_default_ext = dialog.DefaultExt;
     seen_options_ex = dialog.OptionsEx;
@@ -44,6 +49,9 @@ class FakeDialogs : public tk::DialogService {
   std::string seen_filter, seen_default_ext;
   uint32_t seen_options_ex = 0;
   std::vector<std::string> messages;
+  // What goes on while a modal box is open (its loop runs timers and calls).
+  std::function<void()> while_message_open;
+  std::function<void()> while_dialog_open;
 };
 
 // Records as the target and the host write them, built here independently

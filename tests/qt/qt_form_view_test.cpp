@@ -171,6 +171,28 @@ TEST_F(QtFormViewTest, FontsKeepTheirPixelHeights) {
   EXPECT_EQ(view_->WidgetOf(form_.button)->font().pixelSize(), 13);
 }
 
+// A result line in its colour, wrapped within its width instead of running
+// past the panel's edge.
+TEST_F(QtFormViewTest, LabelsShowTheirFontsColourAndWrapWithinTheirWidth) {
+  auto* label = WidgetOf<QLabel>(form_.label);
+  ASSERT_TRUE(label);
+  const QColor system = label->palette().color(QPalette::WindowText);
+  tk::TFont font = form_.label.Font();
+  font.color = 0x0000C0;  // 0x00BBGGRR: a red
+  form_.label.SetFont(font);
+  EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(0xC0, 0, 0));
+  font.color = tk::clWindowText;
+  form_.label.SetFont(font);
+  EXPECT_EQ(label->palette().color(QPalette::WindowText), system);
+
+  form_.label.SetWordWrap(true);
+  form_.label.SetCaption(
+      "NOT programmed: no answer to a data record — switch the unit off and start again");
+  EXPECT_TRUE(label->wordWrap());
+  EXPECT_EQ(label->width(), form_.label.Width());
+  EXPECT_GT(label->height(), form_.label.Height()) << "two lines or more";
+}
+
 TEST_F(QtFormViewTest, MemoFollowsLinesAndKeepsTheNewestInView) {
   auto* memo = WidgetOf<QPlainTextEdit>(form_.memo);
   ASSERT_TRUE(memo);

@@ -68,6 +68,24 @@ TEST_F(SimFault, DropEveryNthDataRecordKeepsTheBlockOnce) {
   EXPECT_EQ(std::filesystem::file_size(image), 72u) << "three blocks, the repeated one once";
 }
 
+TEST_F(SimFault, DropBlockLeavesItsFirstSendingsUnanswered) {
+  Start({"--drop-block", "2:2"});
+  const auto image = sim_->image_path();
+  Exchange(kCapture1, kCaptured1);
+  Exchange(kBlock1, kBlockAck1);
+  Exchange(kBlock2, "");
+  Exchange(kBlock2, "");
+  Exchange(kBlock2, kBlockAck2);  // the third sending is answered
+  EXPECT_EQ(sim_->Stop(), 0);
+  EXPECT_EQ(std::filesystem::file_size(image), 48u) << "the repeated block kept once";
+}
+
+TEST_F(SimFault, DropBlockWithoutACountNeverAnswersIt) {
+  Start({"--drop-block", "1"});
+  Exchange(kCapture1, kCaptured1);
+  for (int sending = 0; sending < 4; ++sending) Exchange(kBlock1, "");
+}
+
 TEST_F(SimFault, DropCommandAnswersButCarryThemOut) {
   Start({"--drop-command", "6,9"});
   Exchange(kCapture1, kCaptured1);

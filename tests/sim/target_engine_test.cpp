@@ -150,7 +150,11 @@ TEST(SimOptions, ParsesEveryFlagAndRejectsNonsense) {
                                     "--hang-up-after",
                                     "11",
                                     "--noise-bytes",
-                                    "12"});
+                                    "12",
+                                    "--drop-block",
+                                    "20:3",
+                                    "--drop-block",
+                                    "7"});
   ASSERT_TRUE(std::holds_alternative<SimOptions>(parsed));
   const auto& o = std::get<SimOptions>(parsed);
   EXPECT_EQ(o.name, "bench");
@@ -162,6 +166,7 @@ TEST(SimOptions, ParsesEveryFlagAndRejectsNonsense) {
   EXPECT_EQ(o.faults.block_status_bits.at(2), 0x0841) << "repeated flags add up";
   EXPECT_EQ(o.faults.hang_up_after_block, 11u);
   EXPECT_EQ(o.faults.noise_bytes, 12u);
+  EXPECT_EQ(o.faults.drop_block, (std::map<size_t, uint32_t>{{7, 0}, {20, 3}}));
 
   EXPECT_TRUE(std::holds_alternative<ShowHelp>(ParseOptions({"--baud", "9600", "--help"})));
   for (const auto& bad : {std::vector<std::string>{"--name", "../x"},
@@ -171,6 +176,9 @@ TEST(SimOptions, ParsesEveryFlagAndRejectsNonsense) {
                           {"--drop-command", "5"},
                           {"--status-bits", "2"},
                           {"--status-bits", "0:40"},
+                          {"--drop-block", "0:3"},
+                          {"--drop-block", "4:0"},
+                          {"--drop-block", "4:"},
                           {"--erase-ms"},
                           {"--frobnicate", "1"}}) {
     EXPECT_TRUE(std::holds_alternative<OptionError>(ParseOptions(bad))) << bad[0];

@@ -237,3 +237,54 @@ TEST_F(TimerControl, DestroyedTimerLeavesNothingBehind) {
 
 }  // namespace
 }  // namespace tk
+
+namespace tk {
+namespace {
+
+// A handler that restarts its own timer and then raises an error whose
+// message box stays open for a while (the box's loop runs timers): the
+// timer must not run its handler again underneath, or every period would
+// stack one more box on the screen.
+TEST_F(TimerControl, HandlerStillRunningIsNotRunAgainByItsTimer) {
+  int runs = 0;
+  int boxes = 0;
+  Application::Instance().SetExceptionHandler([&](std::exception_ptr, TObject*) {
+    // The box is open for 5 s (boxes stacked on boxes give up at the third).
+    if (++boxes < 3) loop.AdvanceBy(5000);
+  });
+  timer.OnTimer = [&](TObject*) {
+    ++runs;
+    timer.SetEnabled(true);  // a new period, as the capture does
+    throw Exception("Output buffer is full. Please check comm status.");
+  };
+  timer.SetInterval(500);
+  timer.SetEnabled(true);
+  loop.AdvanceBy(500);
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(boxes, 1);
+  EXPECT_FALSE(timer.InHandler());
+
+  // Once the box is closed the timer goes on as before.
+  Application::Instance().SetExceptionHandler(nullptr);
+  timer.OnTimer = [&](TObject*) { ++runs; };
+  loop.AdvanceBy(500);
+  EXPECT_EQ(runs, 2);
+}
+
+TEST_F(TimerControl, AnotherTimerStillRunsWhileOneHandlerWaits) {
+  TTimer other;
+  int other_runs = 0;
+  other.SetInterval(100);
+  other.OnTimer = [&](TObject*) { ++other_runs; };
+  timer.SetInterval(100);
+  timer.OnTimer = [&](TObject*) {
+    timer.OnTimer = nullptr;
+    loop.AdvanceBy(1000);  // a modal wait inside the handler
+  };
+  timer.SetEnabled(true);
+  loop.AdvanceBy(100);
+  EXPECT_GE(other_runs, 10);
+}
+
+}  // namespace
+}  // namespace tk

@@ -8,8 +8,18 @@ uint16_t FaultInjector::ExtraStatusBits(std::optional<size_t> block_number) cons
   return found == options_.block_status_bits.end() ? 0 : found->second;
 }
 
-bool FaultInjector::Dropped(const AnswerContext& context) const {
+bool FaultInjector::Dropped(const AnswerContext& context) {
   if (options_.drop_answer != 0 && context.record_number == options_.drop_answer) return true;
+  if (context.block_number) {
+    const auto dropping = options_.drop_block.find(*context.block_number);
+    if (dropping != options_.drop_block.end()) {
+      uint32_t& dropped = block_answers_dropped_[*context.block_number];
+      if (dropping->second == 0 || dropped < dropping->second) {
+        ++dropped;
+        return true;
+      }
+    }
+  }
   if (options_.drop_data_every != 0 && context.data_number &&
       *context.data_number % options_.drop_data_every == 0) {
     return true;

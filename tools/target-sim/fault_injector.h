@@ -16,11 +16,13 @@ struct FaultOptions {
   uint32_t drop_answer = 0;         // the answer to record N
   uint32_t drop_data_every = 0;     // the answer to every Nth data record
   std::set<uint8_t> drop_commands;  // every answer to these command codes
-  uint32_t corrupt_checksum = 0;    // answer to record N
-  uint32_t wrong_sequence = 0;      // answer to record N
-  uint32_t lower_case_from = 0;     // answers to record N and all later ones
-  uint32_t double_answer = 0;       // answer to record N held, sent with the next
-  uint32_t split_answer = 0;        // answer to record N in two writes
+  // Block K -> how many of its sendings go unanswered (0: all of them).
+  std::map<size_t, uint32_t> drop_block;
+  uint32_t corrupt_checksum = 0;  // answer to record N
+  uint32_t wrong_sequence = 0;    // answer to record N
+  uint32_t lower_case_from = 0;   // answers to record N and all later ones
+  uint32_t double_answer = 0;     // answer to record N held, sent with the next
+  uint32_t split_answer = 0;      // answer to record N in two writes
   uint32_t split_pause_ms = 50;
   uint32_t delay_ms = 0;                         // every answer
   std::map<size_t, uint16_t> block_status_bits;  // block K -> bits on its acknowledgement
@@ -62,10 +64,12 @@ class FaultInjector {
   AnswerPlan Plan(const AnswerContext& context, Response response);
 
  private:
-  bool Dropped(const AnswerContext& context) const;
+  // Counts the sendings of a block whose answers are to be dropped.
+  bool Dropped(const AnswerContext& context);
 
   FaultOptions options_;
   std::string held_;  // an answer waiting to share a write with the next one
+  std::map<size_t, uint32_t> block_answers_dropped_;
 };
 
 }  // namespace targetsim

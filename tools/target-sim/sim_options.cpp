@@ -94,6 +94,17 @@ const std::map<std::string, Setter, std::less<>>& Setters() {
            v.remove_prefix(comma + 1);
          }
        }},
+      {"--drop-block",
+       [](SimOptions& o, std::string_view v) -> std::optional<std::string> {
+         const char* what = "BLOCK or BLOCK:TIMES, block from 1, times 1 or more, e.g. 20:3";
+         const auto colon = v.find(':');
+         const auto block = ReadNumber(v.substr(0, colon));
+         std::optional<uint32_t> times = 0;
+         if (colon != v.npos) times = ReadNumber(v.substr(colon + 1));
+         if (!block || *block == 0 || !times || (colon != v.npos && *times == 0)) return what;
+         o.faults.drop_block[*block] = *times;
+         return std::nullopt;
+       }},
       {"--corrupt-checksum", FaultNumber(&FaultOptions::corrupt_checksum)},
       {"--wrong-sequence", FaultNumber(&FaultOptions::wrong_sequence)},
       {"--lower-case", FaultNumber(&FaultOptions::lower_case_from)},
@@ -205,6 +216,9 @@ image). All can be combined:
                            all, 7 erase program, 8 erase EEPROM, 9 reset); the
                            target still carries them out
                            e.g. --drop-command 6,7,8,9
+  --drop-block K[:TIMES] send no answer to the first TIMES sendings of block K
+                           (every sending without TIMES); the target still
+                           keeps the block       e.g. --drop-block 20:3
   --corrupt-checksum N   wrong checksum in the answer to record N
                            e.g. --corrupt-checksum 4
   --wrong-sequence N     answer record N with its sequence number plus one

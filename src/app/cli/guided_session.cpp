@@ -138,6 +138,10 @@ class Session {
     progress_.Clear();
     tk::RunGuarded([&] { form_->StopSequence(); });
     const SessionResult result = Result();
+    if (form_->LastOutcome()) {
+      const std::string note = ImageChangeNote(*form_->LastOutcome(), image_.sha256);
+      if (!note.empty()) Report(note);
+    }
     if (result.status == kExitOk) {
       std::cerr << kProgramName << ": " << result.reason << std::endl;
     } else {
@@ -167,10 +171,12 @@ class Session {
     if (!first_block_ms_) first_block_ms_ = now;
     ProgressSnapshot snapshot;
     snapshot.blocks_sent = form.BlocksSent;
-    snapshot.blocks_total = static_cast<int64_t>((image_.size + BlockSize - 1) / BlockSize);
-    snapshot.bytes_total = image_.size;
+    // The image the run sends, as the window read it.
+    const uint64_t size = form.SourceImage ? form.SourceImage->Size() : image_.size;
+    snapshot.blocks_total = static_cast<int64_t>((size + BlockSize - 1) / BlockSize);
+    snapshot.bytes_total = size;
     snapshot.bytes_sent =
-        std::min<uint64_t>(static_cast<uint64_t>(form.BlocksSent) * BlockSize, image_.size);
+        std::min<uint64_t>(static_cast<uint64_t>(form.BlocksSent) * BlockSize, size);
     snapshot.elapsed_s = static_cast<double>(now - *first_block_ms_) / 1000.0;
     progress_.Update(snapshot, now, snapshot.blocks_sent >= snapshot.blocks_total);
   }
@@ -225,6 +231,9 @@ ExitStatus RunGuidedSession(const ProgramRequest& request) {
     Report(problem->message + " (exit status " + std::to_string(kExitCouldNotStart) + ")");
     return kExitCouldNotStart;
   }
+  // Which image, before anything happens: a log or an operator can match it
+  // with the release.
+  Report(DescribeImage(std::get<ImageOk>(checked)));
   Session session(request, std::get<ImageOk>(checked));
   return session.Run();
 }

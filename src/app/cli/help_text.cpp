@@ -17,9 +17,10 @@ memory, the data EEPROM and the program memory, sends IMAGE in 24-byte blocks,
 resets the target and closes the port.
 
 Every line of the status display goes to stdout as soon as it is written, and
-nothing else does. Messages, the request to power the unit on and (when stderr
-is a terminal) a progress line with blocks, percent, bytes per second and time
-left go to stderr.
+nothing else does. The image's size and SHA-256, messages, the request to power
+the unit on and (when stderr is a terminal) a progress line with blocks,
+percent, bytes per second and time left go to stderr. The image is read once,
+whole: the unit gets the bytes that were checked.
 
 Options:
   -p, --port DEVICE          the serial port: a path (/dev/ttyUSB0), a name under
@@ -41,15 +42,17 @@ the port cleanly and ends the program; press Ctrl-C twice to quit at once.
 Exit status:
   0    programmed: "Programming Complete" and the target answered the reset
   1    the sequence stopped for another reason (an answer that starts no
-       further step, an unexpected error)
+       further step, such as code 0 to a reset sent again after its first
+       answer was damaged; an unexpected error)
   2    wrong command line
   3    could not start: the port could not be opened, or the image is
-       missing, unreadable or empty
+       missing, unreadable or empty (nothing is erased)
   4    aborted: the target reported an error while programming (it is reset
        and the port closed first)
-  5    time-out: no answer to an erase command (20 s), to a data record (after
-       its 2 s retransmission) or to the reset command (10 s)
+  5    time-out: no answer to an erase command (20 s), to a data record (sent
+       ten times, 2 s apart) or to the reset command (10 s)
   6    capture time-out: no answer within --capture-timeout
+  7    port lost: the port's device went away (adapter unplugged)
   130  interrupted by Ctrl-C (143 for SIGTERM)
 
 Example:

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "operations/image_reader.h"
+#include "operations/image_snapshot.h"
 
 namespace quarnel::cli {
 
@@ -11,14 +11,18 @@ std::variant<ImageOk, ImageProblem> CheckImage(const std::string& path) {
   std::error_code error;
   const fs::path absolute = fs::absolute(path, error);
   if (error) return ImageProblem{"image '" + path + "': " + error.message()};
-  const fs::file_status status = fs::status(absolute, error);
-  if (!fs::exists(status)) return ImageProblem{"image '" + path + "' not found"};
-  if (!fs::is_regular_file(status)) return ImageProblem{"image '" + path + "' is not a file"};
-  // The same reader the programming run uses, so what passes here opens there.
-  const auto reader = ImageReader::Open(absolute.string());
-  if (!reader) return ImageProblem{"image '" + path + "' cannot be opened for reading"};
-  if (reader->Size() == 0) return ImageProblem{"image '" + path + "' is empty"};
-  return ImageOk{absolute.lexically_normal().string(), reader->Size()};
+  // Read as the programming run reads it, so what passes here programs there.
+  const auto taken = ImageSnapshot::Take(absolute.lexically_normal().string());
+  if (const auto* problem = std::get_if<quarnel::ImageProblem>(&taken)) {
+    return ImageProblem{"image '" + path + "' " + problem->reason};
+  }
+  const ImageSnapshot& image = *std::get<ImageSnapshotPtr>(taken);
+  return ImageOk{image.Path(), image.Size(), image.Sha256()};
+}
+
+std::string DescribeImage(const ImageOk& image) {
+  return "image " + image.absolute_path + ": " + std::to_string(image.size) + " bytes, SHA-256 " +
+         image.sha256;
 }
 
 }  // namespace quarnel::cli

@@ -18,4 +18,9 @@ struct SessionResult {
 // the session (0: none): an operator's stop by a signal exits 128 + signal.
 SessionResult ResultOf(const std::optional<SequenceOutcome>& outcome, int stop_signal);
 
+// When the window read an image other than the one announced at the start
+// (`announced_sha256`: the file was replaced meanwhile), a line that says
+// which one the unit got; empty otherwise.
+std::string ImageChangeNote(const SequenceOutcome& outcome, const std::string& announced_sha256);
+
 }  // namespace quarnel::cli

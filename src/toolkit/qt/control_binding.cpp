@@ -1,5 +1,8 @@
 #include "toolkit/qt/control_binding.h"
 
+#include <QApplication>
+#include <QPalette>
+
 #include "toolkit/qt/qt_fonts.h"
 #include "toolkit/qt/qt_form_view.h"
 
@@ -42,6 +45,7 @@ void ControlBinding::Apply(Change change) {
       break;
     case Change::Font:
       widget_->setFont(QtFontFor(control_->Font()));
+      ApplyTextColour();
       break;
     case Change::Parent:
       // A new parent hides the widget: place and show it again there.
@@ -52,6 +56,23 @@ void ControlBinding::Apply(Change change) {
     default:
       break;  // not a property every control has
   }
+}
+
+void ControlBinding::ApplyTextColour() {
+  // The system's colour unless the font asks for one of its own.
+  const TColor colour = control_->Font().color;
+  QPalette palette = widget_->palette();
+  const QColor text =
+      colour == clWindowText
+          ? QApplication::palette(widget_).color(QPalette::WindowText)
+          : QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                   static_cast<int>((colour >> 16) & 0xFF));
+  for (const QPalette::ColorRole role :
+       {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+    palette.setColor(QPalette::Active, role, text);
+    palette.setColor(QPalette::Inactive, role, text);
+  }
+  widget_->setPalette(palette);
 }
 
 void ControlBinding::ApplyGeometry() {

@@ -48,6 +48,8 @@ class ControlBinding {
   virtual void Apply(Change change);
   virtual void ApplyGeometry();
   virtual void ApplyVisible();
+  // The font's colour on the widget's text (TColor is 0x00BBGGRR).
+  void ApplyTextColour();
   const LiveControl& Live() const { return live_; }
 
  private:

@@ -85,19 +85,30 @@ LabelBinding::LabelBinding(QtFormView& view, TLabel& label, QWidget* parent)
 
 void LabelBinding::Apply(Change change) {
   ControlBinding::Apply(change);
-  if (change == Change::Caption) static_cast<QLabel*>(Widget())->setText(ToQt(Control().Caption()));
+  auto* widget = static_cast<QLabel*>(Widget());
+  if (change == Change::Caption) widget->setText(ToQt(Control().Caption()));
+  if (change == Change::Style)
+    widget->setWordWrap(static_cast<const TLabel&>(Control()).WordWrap());
   // The label's box follows its text (see ApplyGeometry).
-  if (change == Change::Caption || change == Change::Font) ApplyGeometry();
+  if (change == Change::Caption || change == Change::Font || change == Change::Style) {
+    ApplyGeometry();
+  }
 }
 
 void LabelBinding::ApplyGeometry() {
   // Labels size themselves to their text, as the original's did: the box given
   // is a minimum, grown where this machine's font needs more room, so no text
-  // is cut off.
+  // is cut off. A label that wraps keeps its width and grows downwards.
   const TControl& c = Control();
-  const QSize hint = Widget()->sizeHint();
-  Widget()->setGeometry(c.Left(), c.Top(), std::max(c.Width(), hint.width()),
-                        std::max(c.Height(), hint.height()));
+  auto* widget = static_cast<QLabel*>(Widget());
+  if (widget->wordWrap()) {
+    widget->setGeometry(c.Left(), c.Top(), c.Width(),
+                        std::max(c.Height(), widget->heightForWidth(c.Width())));
+    return;
+  }
+  const QSize hint = widget->sizeHint();
+  widget->setGeometry(c.Left(), c.Top(), std::max(c.Width(), hint.width()),
+                      std::max(c.Height(), hint.height()));
 }
 
 // ---- button -----------------------------------------------------------------
