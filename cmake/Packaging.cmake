@@ -22,8 +22,10 @@ endforeach()
 
 if(WIN32)
   # The archive is one folder: the programs, the README and the license side
-  # by side. (The Windows build's runtime libraries still have to join them.)
-  install(TARGETS ${quarnel_programs} RUNTIME DESTINATION .)
+  # by side. Each program is linked statically and needs nothing else.
+  if(quarnel_programs)
+    install(TARGETS ${quarnel_programs} RUNTIME DESTINATION .)
+  endif()
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the tests of the serial component and of the platform layer below it
-# (test_comm, test_platform) twice, once under ThreadSanitizer and once under
-# AddressSanitizer with UndefinedBehaviorSanitizer, and runs them with ctest.
+# Builds the tests of the serial component and of the layers below it
+# (test_comm, test_toolkit, test_platform) twice, once under ThreadSanitizer
+# and once under AddressSanitizer with UndefinedBehaviorSanitizer, and runs
+# them with ctest.
 # Any report fails.
 #
 # Environment: QUARNEL_TSAN_DIR / QUARNEL_ASAN_DIR (build directories, default
@@ -20,13 +21,13 @@ configure_and_build() {
   if [ ! -f "$dir/CMakeCache.txt" ] && command -v ninja >/dev/null; then generator=(-G Ninja); fi
   cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQUARNEL_SANITIZE="$sanitizers" -DQUARNEL_WITH_QT=OFF -DQUARNEL_WITH_BENCH=OFF
-  cmake --build "$dir" --target test_comm test_platform -j "$jobs"
+  cmake --build "$dir" --target test_comm test_toolkit test_platform -j "$jobs"
 }
 
 run_tests() {
   local dir=$1
   shift
-  # Only these two are built here; ctest lists the other programs as *_NOT_BUILT.
+  # Only these are built here; ctest lists the other programs as *_NOT_BUILT.
   "$@" ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300 -E '_NOT_BUILT$'
 }
 

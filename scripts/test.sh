@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Quarnel and runs every test: the unit and integration tests, the
 # serial component under the thread and address sanitizers, a short fuzz
-# run of the response decoder, and the checks of the Debian package.
+# run of the response decoder, the checks of the Debian package, and then
+# the Windows build with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,4 +22,6 @@ if [ -f scripts/fuzz.sh ]; then
   bash scripts/fuzz.sh "${QUARNEL_FUZZ_SECONDS:-30}"
 fi
 bash scripts/package-checks.sh
+# The Windows programs, cross-built, and their tests under Wine.
+bash scripts/test-windows.sh
 echo "All tests passed."

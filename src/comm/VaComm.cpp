@@ -1,7 +1,6 @@
 #include "comm/VaComm.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <limits>
 
 #include "comm/VaCommEventThread.h"
@@ -89,10 +88,14 @@ void TVaCustomComm::OpenDevice() {
   if (!device) {
     const int code = platform::LastError();
     const std::string title = EscapePercent(DeviceTitle());
-    if (code == ENOENT) RaiseCommError("Specified device not found (" + title + ").", code);
+    const platform::ErrorKind kind =
+        platform::ClassifySystemError(code, platform::ErrorOccasion::kOpening);
+    if (kind == platform::ErrorKind::kNotFound) {
+      RaiseCommError("Specified device not found (" + title + ").", code);
+    }
     // The device refused because it is no serial line (the operator's own
     // terminal, the console, a file): the system's text for that says little.
-    if (code == ENOTTY) {
+    if (kind == platform::ErrorKind::kNotASerialPort) {
       RaiseCommError("Can't open specified device " + title + ": it is not a serial port.", code);
     }
     RaiseCommError("Can't open specified device " + title + " (Error %d, %s)", code);

@@ -197,8 +197,8 @@ class TVaCustomComm : public TVaComponent {
   // whichever thread saw it first and whatever MonitorEvents holds. The port
   // stays open until Close; from then on every write raises EVaCommError
   // "Device <DeviceTitle> is gone: the adapter may have been unplugged." at
-  // once, with the system error number (EIO, ENXIO or ENODEV) as its
-  // ErrorCode.
+  // once, with the system error number (one that the platform classifies as
+  // gone, such as EIO on Linux) as its ErrorCode.
   tk::TNotifyEvent OnDeviceGone;
 
   void Loaded() override;

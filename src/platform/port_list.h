@@ -12,9 +12,11 @@ struct PortEntry {
 };
 
 // The machine's serial ports in natural order, then the virtual ports.
+// Windows: the ports of the registry's serial-port map, with the friendly
+// names of their devices where the system has them.
 std::vector<PortEntry> ListSerialPorts();
 
-// The same over another sysfs and /dev root (tests use a fake tree).
+// Linux: the same over another sysfs and /dev root (tests use a fake tree).
 // Platform UARTs that do not really exist (ttyS entries of an unknown type)
 // are skipped. `include_virtual` adds the virtual ports at the end.
 std::vector<PortEntry> ListSerialPorts(const std::filesystem::path& sys_root,

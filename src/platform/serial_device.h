@@ -13,7 +13,23 @@
 // (platform::LastError) set. A failure is lasting once FailedForGood() is
 // true: the device has vanished (Gone) or was shut down; retrying cannot help
 // then. Any other failure is transient and is also noted as kCeIoe for
-// ClearError.
+// ClearError. The codes named below are Linux's; the Windows device sets
+// their counterparts (ECANCELED: ERROR_OPERATION_ABORTED, ETIMEDOUT:
+// ERROR_TIMEOUT, EBADF: ERROR_INVALID_HANDLE, EINVAL:
+// ERROR_INVALID_PARAMETER), and code above the platform decides by
+// ClassifySystemError, never by a number.
+//
+// Each system's device is built the same way: it puts whatever it reads from
+// the line into the portable ReceiveQueue (receive_queue.h), which counts it,
+// spots the event character and notes overruns, so queue counts and events
+// are the same on both; the system's part only reads, waits and writes.
+// Linux polls the descriptor together with the wake-up event's descriptor
+// (manual_reset_event_posix.h). Windows keeps an overlapped read of one byte
+// pending on the port and waits for its event together with the wake-up
+// event (WaitForAnyHandle, manual_reset_event_win32.h): with time-outs
+// (0, 0, 0) the read ends as soon as a byte arrives, on Windows and under
+// Wine, and the rest can be read at once. WaitCommEvent cannot be that wait:
+// under Wine it ends at once on a pseudo-terminal.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -31,7 +47,10 @@ class SerialDevice {
   // failure: ENOENT when missing, EBUSY when this or another process holds
   // the port, ENOTTY for anything that is not a serial line (a file, the
   // controlling terminal /dev/tty, the console, a virtual console, a
-  // pseudo-terminal master).
+  // pseudo-terminal master). Windows: ERROR_FILE_NOT_FOUND when missing,
+  // ERROR_ACCESS_DENIED (the system's own answer) when another process holds
+  // the port, and what GetCommState answers for anything that is no serial
+  // line (ERROR_INVALID_FUNCTION; under Wine, ERROR_INVALID_HANDLE).
   static std::unique_ptr<SerialDevice> Open(const std::string& path);
 
   // Puts back the terminal settings the device had before Open.

@@ -21,6 +21,7 @@
 #include "platform/receive_queue.h"
 #include "platform/serial_device.h"
 #include "platform/serial_line_kind_posix.h"
+#include "platform/system_error.h"
 #include "platform/termios_mapping_posix.h"
 
 namespace platform {
@@ -35,7 +36,7 @@ constexpr int kMaxChunksPerFill = 16;
 
 // Errors that say the device has vanished: retrying cannot help.
 bool MeansGone(int err) {
-  return err == EIO || err == ENXIO || err == ENODEV;
+  return ClassifySystemError(err, ErrorOccasion::kInUse) == ErrorKind::kGone;
 }
 
 // Counters of line events kept by the driver (where it keeps them).

@@ -11,6 +11,8 @@
 namespace platform {
 namespace {
 
+static_assert(SIGINT == kStopSignalInterrupt && SIGTERM == kStopSignalTerminate);
+
 // Sent by the destructor to end the wait; never comes from outside while the
 // watcher runs because it is blocked like the others.
 constexpr int kWakeSignal = SIGUSR1;

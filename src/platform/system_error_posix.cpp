@@ -27,4 +27,30 @@ std::string SystemErrorText(int code) {
   return FromStrerror(::strerror_r(code, buffer, sizeof buffer), buffer, code);
 }
 
+ErrorKind ClassifySystemError(int code, ErrorOccasion occasion) {
+  if (occasion == ErrorOccasion::kOpening) {
+    switch (code) {
+      case ENOENT:
+        return ErrorKind::kNotFound;
+      case EACCES:
+        return ErrorKind::kAccessDenied;
+      case EBUSY:  // also the answer of a port held with TIOCEXCL or its lock
+        return ErrorKind::kBusy;
+      case ENOTTY:  // the serial device's answer for anything but a serial line
+        return ErrorKind::kNotASerialPort;
+      default:
+        return ErrorKind::kOther;
+    }
+  }
+  // A hang-up, or a driver whose device has been removed.
+  switch (code) {
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+      return ErrorKind::kGone;
+    default:
+      return ErrorKind::kOther;
+  }
+}
+
 }  // namespace platform

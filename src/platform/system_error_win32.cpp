@@ -28,10 +28,6 @@ int LastError() {
   return static_cast<int>(::GetLastError());
 }
 
-void SetLastError(int code) {
-  ::SetLastError(static_cast<DWORD>(code));
-}
-
 std::string SystemErrorText(int code) {
   const DWORD saved = ::GetLastError();  // asking for the text must not change the error
   wchar_t* raw = nullptr;
@@ -44,6 +40,47 @@ std::string SystemErrorText(int code) {
   ::SetLastError(saved);
   if (text.empty()) return "Unknown error " + std::to_string(code);
   return text;
+}
+
+ErrorKind ClassifySystemError(int code, ErrorOccasion occasion) {
+  const auto error = static_cast<DWORD>(code);
+  if (occasion == ErrorOccasion::kOpening) {
+    switch (error) {
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_PATH_NOT_FOUND:
+        return ErrorKind::kNotFound;
+      // A port that another program holds: most drivers refuse it as access
+      // denied, some as a sharing violation or busy.
+      case ERROR_ACCESS_DENIED:
+      case ERROR_SHARING_VIOLATION:
+      case ERROR_BUSY:
+        return ErrorKind::kBusy;
+      // The communications functions' answer for a device of another kind
+      // (Wine's: invalid handle).
+      case ERROR_INVALID_FUNCTION:
+      case ERROR_INVALID_HANDLE:
+      case ERROR_NOT_SUPPORTED:
+        return ErrorKind::kNotASerialPort;
+      default:
+        return ErrorKind::kOther;
+    }
+  }
+  // What reads, writes and status queries fail with once a port's device has
+  // gone: a USB adapter unplugged (access denied, bad command, general
+  // failure, not connected, no longer exists); under Wine, a pseudo-terminal
+  // whose other end has closed (broken pipe, then not ready).
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_NOT_READY:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_BROKEN_PIPE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEV_NOT_EXIST:
+      return ErrorKind::kGone;
+    default:
+      return ErrorKind::kOther;
+  }
 }
 
 }  // namespace platform

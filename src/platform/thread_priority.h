@@ -1,5 +1,5 @@
 #pragma once
-// Thread priorities of the component's threads, as far as Linux permits.
+// Thread priorities of the component's threads, as far as the system permits.
 #include <thread>
 
 namespace platform {

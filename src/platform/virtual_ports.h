@@ -5,6 +5,9 @@
 // process holds for as long as it runs; the lock dies with the process, so
 // the entry of a process that was killed is known to be stale: it is skipped
 // and removed by whoever comes across it, and its name can be taken again.
+//
+// Windows has no pseudo-terminals and so no virtual ports: there, the list is
+// empty, every name passes the check, and the rest does not exist.
 #include <filesystem>
 #include <stdexcept>
 #include <string>

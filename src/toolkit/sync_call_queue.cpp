@@ -41,10 +41,12 @@ void SyncCallQueue::Call(const std::function<void()>& call) {
   }
   if (on_queued_) on_queued_();
   {
+    // Notified under the lock: once Close sees the count at zero, the queue
+    // may be destroyed, and nothing of this call may touch it any more.
     std::lock_guard lock(mutex_);
     --notifying_;
+    notified_.notify_all();
   }
-  notified_.notify_all();
   std::exception_ptr error;
   {
     std::unique_lock lock(request->mutex);

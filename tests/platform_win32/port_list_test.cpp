@@ -65,7 +65,7 @@ TEST(PortListWin32, MappedPortsInNaturalOrderEachOnce) {
   map.Add(L"\\Device\\QuarnelTest2", REG_SZ, L"COM302");
   map.Add(L"\\Device\\QuarnelTest2b", REG_SZ, L"COM302");  // a second driver entry, one port
   map.Add(L"\\Device\\QuarnelTest33", REG_SZ, L"COM333");
-  map.Add(L"\\Device\\QuarnelTestEmpty", REG_SZ, L"");
+  map.Add(L"\\Device\\QuarnelTestEmpty", REG_SZ, std::wstring());
   map.Add(L"\\Device\\QuarnelTestBinary", REG_BINARY, L"COM377");  // not a name
 
   const std::vector<PortEntry> ports = ListSerialPorts();

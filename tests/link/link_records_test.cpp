@@ -3,8 +3,8 @@
 #include <array>
 #include <numeric>
 
-#include "fake_link_port.h"
 #include "link/records.h"
+#include "loader/fake_link_port.h"
 
 namespace quarnel {
 namespace {
