@@ -1,6 +1,7 @@
 // quarnel: the window program. Qt drives the main loop and shows the main
 // window; everything the window does lives in the window model.
 #include <QApplication>
+#include <QIcon>
 
 #include "toolkit/application.h"
 #include "toolkit/qt/qt_dialog_service.h"
@@ -11,6 +12,10 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("quarnel"));
+  // The desktop pairs the window with its menu entry and icon by this name;
+  // the icon comes from the theme it was installed into.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.quarnel.Quarnel"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quarnel.Quarnel")));
 
   tk::QtEventLoop loop;  // installs itself as the main loop
   tk::QtDialogService dialogs;
