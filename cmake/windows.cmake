@@ -13,3 +13,20 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
   set(CMAKE_CROSSCOMPILING_EMULATOR env WINEPREFIX=${QUARNEL_WINEPREFIX} WINEDEBUG=-all
       ${CMAKE_CROSSCOMPILING_EMULATOR})
 endif()
+
+# Header-only libraries of the build machine, for a cross build: their
+# headers are the same for every system, but the MinGW tree has no copy, and
+# the build machine's include directory must not be searched as a whole (its
+# C library's headers would be taken for Windows ones). Each is published
+# alone under an include root of its own.
+if(CMAKE_CROSSCOMPILING)
+  find_path(QUARNEL_CLI11_INCLUDE_DIR CLI/CLI.hpp PATHS /usr/include
+            NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  if(QUARNEL_CLI11_INCLUDE_DIR)
+    set(header_only_root ${CMAKE_BINARY_DIR}/include/header-only)
+    file(MAKE_DIRECTORY ${header_only_root})
+    file(CREATE_LINK ${QUARNEL_CLI11_INCLUDE_DIR}/CLI ${header_only_root}/CLI SYMBOLIC)
+    add_library(CLI11::CLI11 INTERFACE IMPORTED)
+    set_target_properties(CLI11::CLI11 PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${header_only_root})
+  endif()
+endif()
