@@ -73,6 +73,16 @@ void Win32ComboBinding::Apply(Change change) {
     default:
       break;
   }
+  // The box shows its longest entry whole.
+  if (change == Change::Items || change == Change::Geometry) ApplyFont();
+}
+
+HFONT Win32ComboBinding::ShownFont() {
+  std::vector<std::wstring> texts;
+  for (const std::string& item : combo_.Items()) texts.push_back(Wide(item));
+  // Room in the box: its width less the button, the frame and the margins.
+  const int room = View().Scale(combo_.Width()) - GetSystemMetrics(SM_CXVSCROLL) - 8;
+  return View().FittingFont(combo_.Font(), texts, room);
 }
 
 void Win32ComboBinding::ApplyGeometry() {

@@ -14,6 +14,7 @@ class Win32ComboBinding : public Win32Binding {
  protected:
   void Apply(Change change) override;
   void ApplyGeometry() override;
+  HFONT ShownFont() override;
 
  private:
   void ShowItems();

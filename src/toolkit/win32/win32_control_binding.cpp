@@ -95,8 +95,7 @@ void Win32Binding::Apply(Change change) {
       EnableWindow(window_, control_->Enabled() ? TRUE : FALSE);
       break;
     case Change::Font:
-      SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(view_.FontFor(control_->Font())),
-                   TRUE);
+      ApplyFont();
       break;
     case Change::Parent:
       // Placed in the window of the new parent, in front of its other children.
@@ -107,6 +106,22 @@ void Win32Binding::Apply(Change change) {
     default:
       break;  // not a property every control has
   }
+  // Labels beside this control may have more or less room now.
+  if ((change == Change::Geometry || change == Change::Parent || change == Change::Visible) &&
+      control_ != nullptr)
+    view_.RefitLabelsBeside(*control_);
+}
+
+HFONT Win32Binding::ShownFont() {
+  return view_.FontFor(control_->Font());
+}
+
+void Win32Binding::ApplyFont() {
+  if (control_ == nullptr) return;
+  HFONT font = ShownFont();
+  if (font == font_) return;
+  font_ = font;
+  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
 void Win32Binding::ApplyGeometry() {

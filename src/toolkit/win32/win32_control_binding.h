@@ -65,6 +65,11 @@ class Win32Binding {
   bool Applying() const { return applying_ > 0; }
   // The font's colour, or the system's text colour.
   COLORREF TextColour() const;
+  // The font the window shows its text in: the control's, or a smaller one
+  // of the same face where the text would not fit.
+  virtual HFONT ShownFont();
+  // Gives the window the shown font, when it has another one.
+  void ApplyFont();
 
  private:
   Win32FormView& view_;
@@ -73,6 +78,7 @@ class Win32Binding {
   HWND window_ = nullptr;
   size_t observer_ = 0;
   int applying_ = 0;
+  HFONT font_ = nullptr;
 };
 
 // Makes the binding that suits the control's kind; its window starts inside `parent`.

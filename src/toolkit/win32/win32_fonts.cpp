@@ -26,8 +26,9 @@ void SetFace(LOGFONTW& font, const std::wstring& face) {
 
 LOGFONTW Win32LogFontFor(const TFont& font, int dpi) {
   LOGFONTW result{};
+  const int height = MulDiv(std::max(font.height, 1), dpi, 96);
   // Negative: the character height, as the window definition gives it.
-  result.lfHeight = -MulDiv(std::max(font.height, 1), dpi, 96);
+  result.lfHeight = -height;
   result.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
   result.lfCharSet = DEFAULT_CHARSET;
   result.lfOutPrecision = OUT_DEFAULT_PRECIS;
@@ -36,6 +37,11 @@ LOGFONTW Win32LogFontFor(const TFont& font, int dpi) {
   const std::string name = Lower(font.name);
   if (name == "ms sans serif" || name == "ms shell dlg" || name == "microsoft sans serif") {
     // The dialog face of every Windows since 2000, made to replace MS Sans Serif.
+    // The heights the window gives this face, 13 and 16, are the line heights
+    // of MS Sans Serif at 8 and 10 points, the sizes its layout was cut for:
+    // asked for as line heights (positive), the dialog face comes out at
+    // those sizes, and every caption fits its control.
+    result.lfHeight = height;
     result.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
     SetFace(result, L"MS Shell Dlg 2");
   } else if (name == "courier" || name == "courier new") {

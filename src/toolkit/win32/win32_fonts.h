@@ -8,10 +8,10 @@
 
 namespace tk {
 
-// "MS Sans Serif" becomes the system's dialog face ("MS Shell Dlg 2"),
-// "Courier" and "Courier New" the fixed-pitch "Courier New"; any other name is
-// asked for as it stands. The height is the character height in pixels at
-// 96 dots per inch, scaled to `dpi`.
+// "MS Sans Serif" becomes the system's dialog face ("MS Shell Dlg 2") at
+// the size the height stands for in that face, "Courier" and "Courier New"
+// the fixed-pitch "Courier New"; any other name is asked for as it stands.
+// Heights are pixels at 96 dots per inch, scaled to `dpi`.
 LOGFONTW Win32LogFontFor(const TFont& font, int dpi);
 
 // One font object per distinct font; freed with the cache.

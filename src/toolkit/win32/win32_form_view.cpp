@@ -112,6 +112,40 @@ Win32FormView::~Win32FormView() {
   DestroyWindow(holder_);
 }
 
+int Win32FormView::TextWidth(HFONT font, const std::wstring& text) {
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(screen, font);
+  SIZE size{};
+  GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(screen, old);
+  ReleaseDC(nullptr, screen);
+  return size.cx;
+}
+
+HFONT Win32FormView::FittingFont(const TFont& font, const std::vector<std::wstring>& texts,
+                                 int width) {
+  // Down to three quarters of the size asked for; below that, legible beats whole.
+  TFont fitted = font;
+  const int smallest = std::max(font.height * 3 / 4, 8);
+  for (;;) {
+    HFONT handle = fonts_.Get(fitted);
+    int widest = 0;
+    for (const std::wstring& text : texts) widest = std::max(widest, TextWidth(handle, text));
+    if (widest <= width || fitted.height <= smallest) return handle;
+    --fitted.height;
+  }
+}
+
+void Win32FormView::RefitLabelsBeside(const TControl& control) {
+  const TControl* parent = control.Parent();
+  if (parent == nullptr) return;
+  for (const TControl* sibling : parent->Children()) {
+    if (sibling == &control || dynamic_cast<const TLabel*>(sibling) == nullptr) continue;
+    if (auto it = bindings_.find(sibling); it != bindings_.end())
+      static_cast<Win32LabelBinding&>(*it->second).Refit();
+  }
+}
+
 void Win32FormView::BindNewControls() {
   for (TControl* child : std::vector<TControl*>(form_.Children())) Bind(*child);
   BindOwned(form_);

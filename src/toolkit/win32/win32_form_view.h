@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "toolkit/controls.h"
@@ -35,9 +36,17 @@ class Win32FormView {
   // The window of a control; nullptr for one the view does not show.
   HWND WindowOf(const TControl& control) const;
 
+  // Labels beside `control` (in its parent) fit their captions again.
+  void RefitLabelsBeside(const TControl& control);
   // Moves a binding's window into the window of its control's parent.
   void Reparent(Win32Binding& binding);
   HFONT FontFor(const TFont& font) { return fonts_.Get(font); }
+  // The font, or the same face a little smaller where that is needed for the
+  // widest of `texts` to fit into `width` pixels (of this screen): a caption
+  // is never cut off, whatever the face this machine gives the font.
+  HFONT FittingFont(const TFont& font, const std::vector<std::wstring>& texts, int width);
+  // Width of `text` in `font`, in pixels of this screen.
+  int TextWidth(HFONT font, const std::wstring& text);
   // The window definition's pixels on this screen (96 dots per inch is 1:1).
   int Scale(int pixels) const { return MulDiv(pixels, dpi_, 96); }
 

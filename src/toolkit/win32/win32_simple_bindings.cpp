@@ -11,6 +11,9 @@ const wchar_t kWin32PanelClass[] = L"QuarnelPanel";
 namespace {
 
 constexpr int kGaugeSteps = 10000;  // fill resolution, finer than a pixel
+constexpr int kLabelGap = 3;        // between a label and the control beside it
+constexpr int kButtonPadding = 4;   // on each side of a button's caption
+constexpr int kNoLimit = 1 << 20;
 
 // Disabled controls gate the operator: a click the window still reports
 // (a message sent to a disabled button, say) runs nothing.
@@ -42,11 +45,35 @@ void Win32LabelBinding::Apply(Change change) {
     style |= label_.WordWrap() ? SS_LEFT : SS_LEFTNOWORDWRAP;
     SetWindowLongPtrW(Window(), GWL_STYLE, style);
   }
-  // The label's box follows its text (see ApplyGeometry).
-  if (change == Change::Caption || change == Change::Font || change == Change::Style) {
-    ApplyGeometry();
-    InvalidateRect(Window(), nullptr, TRUE);
+  // The label's font and box follow its text (see ApplyGeometry).
+  if (change == Change::Caption || change == Change::Font || change == Change::Style) Refit();
+}
+
+void Win32LabelBinding::Refit() {
+  if (*Live() == nullptr) return;
+  ApplyFont();
+  ApplyGeometry();
+  InvalidateRect(Window(), nullptr, TRUE);
+}
+
+int Win32LabelBinding::RoomToTheRight() const {
+  const TControl* parent = label_.Parent();
+  if (parent == nullptr || label_.WordWrap()) return kNoLimit;
+  int nearest = kNoLimit;
+  const int top = label_.Top(), bottom = label_.Top() + label_.Height();
+  for (const TControl* other : parent->Children()) {
+    if (other == &label_ || !other->Visible()) continue;
+    const bool beside = other->Top() < bottom && other->Top() + other->Height() > top;
+    if (beside && other->Left() > label_.Left()) nearest = std::min(nearest, other->Left());
   }
+  if (nearest == kNoLimit) return kNoLimit;
+  return View().Scale(std::max(nearest - kLabelGap - label_.Left(), label_.Width()));
+}
+
+HFONT Win32LabelBinding::ShownFont() {
+  const int room = RoomToTheRight();
+  if (room == kNoLimit) return Win32Binding::ShownFont();
+  return View().FittingFont(label_.Font(), {Wide(label_.Caption())}, room);
 }
 
 void Win32LabelBinding::ApplyGeometry() {
@@ -58,12 +85,13 @@ void Win32LabelBinding::ApplyGeometry() {
   RECT text{0, 0, width, 0};
   const std::wstring caption = Wide(label_.Caption());
   HDC dc = GetDC(Window());
-  HGDIOBJ old = SelectObject(dc, View().FontFor(label_.Font()));
+  HGDIOBJ old = SelectObject(dc, ShownFont());
   DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
             DT_CALCRECT | DT_NOPREFIX | (label_.WordWrap() ? DT_WORDBREAK : DT_SINGLELINE));
   SelectObject(dc, old);
   ReleaseDC(Window(), dc);
-  const int shown_width = label_.WordWrap() ? width : std::max<int>(width, text.right);
+  const int shown_width =
+      label_.WordWrap() ? width : std::max<int>(width, std::min<int>(text.right, RoomToTheRight()));
   SetWindowPos(Window(), nullptr, View().Scale(label_.Left()), View().Scale(label_.Top()),
                shown_width, std::max<int>(height, text.bottom), SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -82,6 +110,13 @@ void Win32ButtonBinding::Command(WORD code) {
 void Win32ButtonBinding::Apply(Change change) {
   Win32Binding::Apply(change);
   if (change == Change::Caption) SetWindowTextW(Window(), Wide(Control().Caption()).c_str());
+  if (change == Change::Caption || change == Change::Geometry) ApplyFont();
+}
+
+HFONT Win32ButtonBinding::ShownFont() {
+  const TControl& c = Control();
+  return View().FittingFont(c.Font(), {Wide(c.Caption())},
+                            View().Scale(c.Width()) - 2 * kButtonPadding);
 }
 
 // ---- panel ------------------------------------------------------------------

@@ -5,16 +5,24 @@
 
 namespace tk {
 
+// A label never runs into the control beside it: where its caption would,
+// the label's font steps down until it fits (see Win32FormView::FittingFont).
 class Win32LabelBinding : public Win32Binding {
  public:
   Win32LabelBinding(Win32FormView& view, TLabel& label, HWND parent);
   void Command(WORD code) override;
+  // The controls beside it have moved: fit the caption again.
+  void Refit();
 
  protected:
   void Apply(Change change) override;
   void ApplyGeometry() override;
+  HFONT ShownFont() override;
 
  private:
+  // Pixels of this screen up to the nearest shown control to the right of
+  // the label in its parent, less a small gap; none when nothing is there.
+  int RoomToTheRight() const;
   TLabel& label_;
 };
 
@@ -25,6 +33,7 @@ class Win32ButtonBinding : public Win32Binding {
 
  protected:
   void Apply(Change change) override;
+  HFONT ShownFont() override;
 };
 
 class Win32PanelBinding : public Win32Binding {
