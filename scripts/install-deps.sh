@@ -14,7 +14,8 @@ packages=(
 )
 # The Windows cross build, and Wine to run its tests.
 if [ "${1:-}" = windows ]; then
-  packages=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64)
+  packages=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev
+            wine wine64 unzip)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -2,8 +2,14 @@
 # Cross-builds Quarnel for Windows with MinGW-w64 and runs the Windows test
 # programs under Wine, in a Wine prefix of the build's own.
 #
+# The simulated target of the Linux build is the target of the Windows
+# programs: the end-to-end tests run quarnel-cli.exe against it through a COM
+# port that Wine maps to its pseudo-terminal. Then the Windows archive is
+# made and checked.
+#
 # Environment: QUARNEL_WINDOWS_BUILD_DIR (build directory, default
-# build-windows), QUARNEL_JOBS (parallel jobs, default nproc).
+# build-windows), QUARNEL_BUILD_DIR (the Linux build that has or gets the
+# simulator, default build), QUARNEL_JOBS (parallel jobs, default nproc).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -39,13 +45,22 @@ boot=()
 WINEDLLOVERRIDES="mscoree,mshtml=" wineboot "${boot[@]}" >"$build/wineboot.log" 2>&1 &
 boot_pid=$!
 
+# The Linux simulator (scripts/test.sh has built it already).
+linux_build=${QUARNEL_BUILD_DIR:-build}
+if [ ! -f "$linux_build/build.ninja" ]; then
+  bash scripts/install-deps.sh
+  cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$linux_build" --target quarnel-target-sim -j "$jobs"
+target_sim=$(cd "$linux_build" && pwd)/tools/target-sim/quarnel-target-sim
+
 # Built as users get it, though with the level of optimisation that the
 # Linux build is checked with (GCC 12 warns falsely about string code at
 # -O3) and without debug information, which takes a third of the time.
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-  -DQUARNEL_WINEPREFIX="$WINEPREFIX"
+  -DQUARNEL_WINEPREFIX="$WINEPREFIX" -DQUARNEL_TARGET_SIM="$target_sim"
 cmake --build "$build" -j "$jobs"
 built=$(now)
 
@@ -62,6 +77,18 @@ booted=$(now)
 
 ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 300 </dev/null
 tested=$(now)
+
+# The archive for Windows users: the programs, the README and the license.
+rm -rf "$build/package"
+(cd "$build" && cpack -G ZIP -B "$build/package" >/dev/null)
+archive=$(ls "$build"/package/quarnel-*-win64.zip)
+listing=$(unzip -l "$archive")
+expected=(quarnel-cli.exe README.md LICENSE.txt)
+[ ! -f "$build/src/app/quarnel.exe" ] || expected+=(quarnel.exe)
+for file in "${expected[@]}"; do
+  grep -q "/$file\$" <<<"$listing" || { echo "$archive lacks $file" >&2; exit 1; }
+done
+echo "Windows archive: $archive"
 
 echo "Windows tests passed in $(took "$start" "$tested"):" \
   "build $(took "$start" "$built"), then waiting for the Wine prefix $(took "$built" "$booted")," \

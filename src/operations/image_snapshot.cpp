@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "operations/sha256.h"
+#include "operations/utf8_path.h"
 
 namespace quarnel {
 namespace {
@@ -39,9 +40,9 @@ ImageSnapshotPtr ImageSnapshot::FromBytes(std::string path, std::vector<uint8_t>
 }
 
 std::variant<ImageSnapshotPtr, ImageProblem> ImageSnapshot::Take(const std::string& path) {
-  // A path object, not the narrow text: on Windows the name opens as the
+  // A path object made from the UTF-8 text: on Windows the name opens as the
   // operator typed it, whatever its characters.
-  const fs::path file_path(path);
+  const fs::path file_path = PathFromUtf8(path);
   std::error_code error;
   const fs::file_status status = fs::status(file_path, error);
   if (!fs::exists(status)) {

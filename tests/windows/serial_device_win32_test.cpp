@@ -67,9 +67,9 @@ class SerialDeviceWin32 : public ::testing::Test {
   // Waits for events until `wanted` has been seen, for at most `limit`.
   uint32_t WaitFor(uint32_t wanted, std::chrono::milliseconds limit) {
     ManualResetEvent give_up;
+    ManualResetEvent done;
     auto guard = std::async(std::launch::async, [&] {
-      std::this_thread::sleep_for(limit);
-      give_up.Signal();
+      if (done.Wait(static_cast<uint32_t>(limit.count())) != WaitResult::Signaled) give_up.Signal();
     });
     uint32_t seen = 0;
     while ((seen & wanted) != wanted && !give_up.IsSignaled()) {
@@ -77,6 +77,7 @@ class SerialDeviceWin32 : public ::testing::Test {
       if (!device_->WaitCommEvent(&occurred, give_up)) break;
       seen |= occurred;
     }
+    done.Signal();
     guard.wait();
     return seen;
   }

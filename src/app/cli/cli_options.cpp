@@ -26,6 +26,9 @@ void Declare(CLI::App& app, Given& given) {
   // after the others.
   app.set_help_flag();
   app.allow_extras();
+  // CLI11 takes "/name" for an option on Windows; an image given by an
+  // absolute path with forward slashes (as under Wine) is a file all the same.
+  app.allow_windows_style_options(false);
   app.add_flag("-h,--help", given.help);
   app.add_flag("--list-ports", given.list_ports);
   // One device per --port; it may be given again.

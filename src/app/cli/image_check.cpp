@@ -3,16 +3,17 @@
 #include <filesystem>
 
 #include "operations/image_snapshot.h"
+#include "operations/utf8_path.h"
 
 namespace quarnel::cli {
 
 std::variant<ImageOk, ImageProblem> CheckImage(const std::string& path) {
   namespace fs = std::filesystem;
   std::error_code error;
-  const fs::path absolute = fs::absolute(path, error);
+  const fs::path absolute = fs::absolute(PathFromUtf8(path), error);
   if (error) return ImageProblem{"image '" + path + "': " + error.message()};
   // Read as the programming run reads it, so what passes here programs there.
-  const auto taken = ImageSnapshot::Take(absolute.lexically_normal().string());
+  const auto taken = ImageSnapshot::Take(Utf8FromPath(absolute.lexically_normal()));
   if (const auto* problem = std::get_if<quarnel::ImageProblem>(&taken)) {
     return ImageProblem{"image '" + path + "' " + problem->reason};
   }

@@ -4,10 +4,11 @@
 
 #include "app/cli/command_line.h"
 #include "app/cli/exit_status.h"
+#include "platform/command_line.h"
 #include "platform/standard_streams.h"
 
 int main(int argc, char** argv) {
   // Before anything is opened: a port must never become standard output.
   if (!platform::EnsureStandardStreamsOpen()) return quarnel::cli::kExitFailed;
-  return quarnel::cli::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  return quarnel::cli::RunCommandLine(platform::CommandLineArguments(argc, argv));
 }
