@@ -49,7 +49,7 @@ rm -rf "$run" "$out/received.bin"
 mkdir -p "$run"
 chmod 700 "$run"
 XDG_RUNTIME_DIR="$run" "$sim" --name winport --image-out "$out/received.bin" \
-  --power-on-after 4000 --erase-ms 300 --verbose 2>"$out/sim.log" &
+  --power-on-after 4000 --erase-ms 300 --verbose >"$out/sim.out" 2>"$out/sim.log" &
 pids+=($!)
 for _ in $(seq 100); do [ -L "$run/quarnel/ports/winport" ] && break; sleep 0.05; done
 [ -L "$run/quarnel/ports/winport" ] || fail "the simulator published no port"
@@ -88,7 +88,6 @@ shot 2-full-at-start
 key F12
 shot 3-guided-again
 cmp -s "$out/1-guided.png" "$out/2-full-at-start.png" && fail "F12 changed nothing"
-cmp -s "$out/1-guided.png" "$out/3-guided-again.png" || echo "note: the guided layout looks different after F12 twice"
 
 # Places in the client area, from the window definition (guided layout):
 # Panel1 at 8,3; Panel_user at 8,6 inside it; Choose Comport at 30,40 and
@@ -122,9 +121,11 @@ shot 7-full-after-capture 3
 
 step "back to the guided layout until the run ends"
 key F12
+for _ in $(seq 200); do grep -q '<- \*' "$out/sim.log" && break; sleep 0.1; done
+shot 8-programming 2
 for _ in $(seq 600); do [ -s "$out/received.bin" ] && break; sleep 0.1; done
 [ -s "$out/received.bin" ] || fail "the run did not end with a reset"
-shot 8-end-of-run 4
+shot 9-end-of-run 4
 
 step "the image the target received"
 # A short last block is filled up with zeros to 24 bytes.

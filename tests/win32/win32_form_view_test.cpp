@@ -138,8 +138,17 @@ TEST_F(Win32FormViewTest, ControlsFollowTheModel) {
   form_.guided.Show();
   EXPECT_TRUE(IsWindowVisible(button));
 
-  // A label is never narrower than its caption.
+  // A label is never narrower than its caption...
   EXPECT_GT(Bounds(Of(form_.label)).right - Bounds(Of(form_.label)).left, 20);
+  // ...nor does it run into the control beside it: its font steps down.
+  tk::TLabel beside(&form_);
+  beside.SetBounds(60, 42, 40, 13);
+  beside.SetParent(&form_.full);
+  beside.SetCaption("A caption far too long for its place:");
+  view_->BindNewControls();
+  EXPECT_LE(Bounds(Of(beside)).right, Bounds(Of(form_.combo)).left);
+  form_.combo.SetLeft(400);  // room again: the caption shows whole
+  EXPECT_GT(Bounds(Of(beside)).right, 200);
 
   // The gauge moves and the edit shows its text.
   form_.gauge.SetMaxValue(200);

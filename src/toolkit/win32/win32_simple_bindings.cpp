@@ -244,7 +244,9 @@ void Win32GaugeBinding::Apply(Change change) {
 LRESULT CALLBACK Win32GaugeBinding::PaintPercentage(HWND window, UINT message, WPARAM wparam,
                                                     LPARAM lparam, UINT_PTR, DWORD_PTR data) {
   const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
-  if (message != WM_PAINT) return result;
+  // The bar draws its fill on these too, not only when painted (it moves it
+  // on in steps of its own).
+  if (message != WM_PAINT && message != WM_TIMER && message != PBM_SETPOS) return result;
   // The system's bar has no text: the percentage goes on top of its fill.
   auto* self = reinterpret_cast<Win32GaugeBinding*>(data);
   const std::wstring text = WindowText(window);
