@@ -24,6 +24,17 @@ void RegisterLoopClass(WNDPROC proc) {
     throw std::runtime_error("The event loop's window class cannot be registered");
 }
 
+// Tab, the arrow keys and Enter move between and press the controls of a
+// window that holds controls, as in any dialog of the system. True when the
+// message was that and has been handled.
+bool NavigateControls(MSG& message) {
+  if (message.hwnd == nullptr) return false;
+  HWND root = GetAncestor(message.hwnd, GA_ROOT);
+  if (root == nullptr || !(GetWindowLongPtrW(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT))
+    return false;
+  return IsDialogMessageW(root, &message) != FALSE;
+}
+
 }  // namespace
 
 struct Win32EventLoop::Timer {
@@ -173,6 +184,7 @@ void Win32EventLoop::Run() {
       break;
     }
     if (got < 0) break;
+    if (NavigateControls(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
@@ -187,6 +199,7 @@ void Win32EventLoop::ProcessMessages() {
       PostQuitMessage(static_cast<int>(message.wParam));
       return;
     }
+    if (NavigateControls(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
