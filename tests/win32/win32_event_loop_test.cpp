@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "toolkit/application.h"
-#include "toolkit/win32/win32_dialog_service.h"
 
 namespace {
 
@@ -73,13 +72,6 @@ TEST(Win32EventLoop, QuitBeforeRunEndsItAtOnce) {
   loop.Quit();
   loop.Run();  // the window closed before the loop started
   EXPECT_LT(loop.NowMs() - start, 2000);
-}
-
-TEST(Win32DialogService, FilterTextPairsTextAndPatternWithNuls) {
-  using namespace std::string_literals;
-  EXPECT_EQ(tk::Win32FilterText("*.cry|*.cry"), L"*.cry\0*.cry\0\0"s);
-  EXPECT_EQ(tk::Win32FilterText("Images|*.cry;*.hex|All"), L"Images\0*.cry;*.hex\0All\0All\0\0"s);
-  EXPECT_EQ(tk::Win32FilterText(""), L""s);
 }
 
 }  // namespace
