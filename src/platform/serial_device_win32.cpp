@@ -343,8 +343,10 @@ void SerialDevice::Impl::ReleasePort() {
 // ---- SerialDevice ----
 
 std::unique_ptr<SerialDevice> SerialDevice::Open(const std::string& path) {
-  auto impl = std::make_unique<Impl>();
+  // Declared first, so it sets the error after the failed device's handles
+  // are closed.
   LastErrorOnReturn result;
+  auto impl = std::make_unique<Impl>();
   if (!impl->probe->done || !impl->chunk_done) {
     result.code = ::GetLastError();
     return nullptr;

@@ -19,6 +19,7 @@ class FuzzPort : public quarnel::LinkPort {
   bool WriteText(const std::string&) override { return true; }
   // The input once, then nothing (as for a checksum error's second read).
   std::string ReadText() override { return std::exchange(pending, {}); }
+  bool IsOpen() const override { return true; }
   std::string pending;
 };
 

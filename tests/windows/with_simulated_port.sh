@@ -24,8 +24,9 @@ mkdir -p "$dir/run" "$WINEPREFIX/dosdevices"
 chmod 700 "$dir/run"
 # The simulator's virtual-port directory, private to this run.
 export XDG_RUNTIME_DIR="$dir/run"
+# What it prints (its port's name) stays out of the command's output.
 "$sim" --name winport --image-out "$dir/received.bin" --verbose "${sim_args[@]}" \
-  2>"$dir/sim.log" &
+  >"$dir/sim.out" 2>"$dir/sim.log" &
 sim_pid=$!
 device="$WINEPREFIX/dosdevices/${port,,}"
 trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; rm -f "$device"' EXIT
