@@ -2,6 +2,9 @@
 # when building for Windows, natively or cross-built with
 # cmake/toolchain-mingw64.cmake.
 
+# Resources (manifest, version) of the window program, compiled by windres.
+enable_language(RC)
+
 # The Windows headers as the platform layer and its tests use them: no min
 # and max macros, the Unicode functions, Windows 7 and up.
 set(QUARNEL_WIN32_DEFINITIONS WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0601)
