@@ -95,11 +95,11 @@ Round Program(int ports, const std::vector<uint8_t>& image, int program_ms) {
         if (!fresh) entry->second.second = at;
         continue;
       }
-      if (event.value("event", "") != "summary") continue;
-      for (const auto& unit : event.at("units")) {
-        if (unit.contains("unit_elapsed_ms") && unit["unit_elapsed_ms"].is_number()) {
-          round.unit_s.push_back(unit["unit_elapsed_ms"].get<double>() / 1000.0);
-        }
+      // One outcome event per unit: a single port's own, or those the
+      // supervisor passes on with their port.
+      if (event.value("event", "") != "outcome") continue;
+      if (event.contains("unit_elapsed_ms") && event["unit_elapsed_ms"].is_number()) {
+        round.unit_s.push_back(event["unit_elapsed_ms"].get<double>() / 1000.0);
       }
     }
     for (const auto& [port, times] : runs) {
