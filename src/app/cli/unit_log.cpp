@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
@@ -15,13 +16,18 @@ std::string LocalTimeText(std::chrono::system_clock::time_point when) {
   using namespace std::chrono;
   const auto ms = duration_cast<milliseconds>(when.time_since_epoch()).count();
   const std::time_t seconds = system_clock::to_time_t(when);
-  // Only the main thread formats local times.
-  const std::tm* local = std::localtime(&seconds);
-  if (local == nullptr) return {};
   char date[32];
   char offset[8];
-  std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", local);
-  std::strftime(offset, sizeof offset, "%z", local);
+  {
+    // std::localtime shares one result and the time zone's state among
+    // threads: one at a time.
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    const std::tm* local = std::localtime(&seconds);
+    if (local == nullptr) return {};
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", local);
+    std::strftime(offset, sizeof offset, "%z", local);
+  }
   char text[48];
   std::snprintf(text, sizeof text, "%s.%03d%s", date, static_cast<int>(((ms % 1000) + 1000) % 1000),
                 offset);
