@@ -43,4 +43,9 @@ class ChildProcess {
 // The path of the running program, to start it again.
 std::string OwnProgramPath();
 
+// For a child of a supervisor: when the parent ends, however it ends (even
+// killed outright), this process gets a request to terminate, so no child is
+// left behind waiting for a unit. Linux; elsewhere nothing yet.
+void StopWhenParentEnds();
+
 }  // namespace platform

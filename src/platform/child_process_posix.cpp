@@ -1,5 +1,8 @@
 #include <fcntl.h>
 #include <signal.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -163,6 +166,12 @@ std::string OwnProgramPath() {
   const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) throw std::system_error(error, "cannot find the running program");
   return path.string();
+}
+
+void StopWhenParentEnds() {
+#if defined(__linux__)
+  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+#endif
 }
 
 }  // namespace platform

@@ -163,4 +163,9 @@ std::string OwnProgramPath() {
   }
 }
 
+void StopWhenParentEnds() {
+  // A job object of the supervisor's with "kill on close" would do this on
+  // Windows; the supervisor ends its children itself meanwhile.
+}
+
 }  // namespace platform

@@ -264,6 +264,33 @@ TEST_F(StationTest, CtrlCStopsEveryChildAndLeavesNoneBehind) {
   EXPECT_EQ(b->Stop(), 0);
 }
 
+TEST_F(StationTest, ChildrenDoNotOutliveASupervisorThatWasKilled) {
+  auto a = Sim("fixture-a", {"--power-on-after", "600000"});
+  auto b = Sim("fixture-b", {"--power-on-after", "600000"});
+  const auto image = Image(240);
+  ChildProcess cli(
+      QUARNEL_CLI,
+      {"--json", "--station", "--port", "fixture-a", "--port", "fixture-b", image.string()},
+      dir_.path(), dir_.path(), "cli");
+  ASSERT_TRUE(cli.WaitForStdout(
+      [](const std::string& out) {
+        return out.find(R"("phase":"capture","port":"fixture-a")") != out.npos &&
+               out.find(R"("phase":"capture","port":"fixture-b")") != out.npos;
+      },
+      20s))
+      << cli.Stdout();
+  cli.Signal(SIGKILL);  // no chance to stop its children
+  ASSERT_TRUE(cli.WaitForExit(5s).has_value());
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (!ProcessesNaming(dir_.path().string()).empty() &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_TRUE(ProcessesNaming(dir_.path().string()).empty());
+  EXPECT_EQ(a->Stop(), 0);
+  EXPECT_EQ(b->Stop(), 0);
+}
+
 TEST_F(StationTest, APortGivenTwiceIsReportedAloneAndTheOtherGoesOn) {
   auto sim = Sim("fixture-a");
   const auto image = Image(240);

@@ -17,6 +17,7 @@
 #include "app/cli/status_output.h"
 #include "app/cli/unit_log.h"
 #include "link/records.h"
+#include "platform/child_process.h"
 #include "platform/stop_signal_watcher.h"
 #include "platform/terminal.h"
 #include "toolkit/headless_event_loop.h"
@@ -304,6 +305,9 @@ class Session {
 }  // namespace
 
 ExitStatus RunGuidedSession(const ProgramRequest& request) {
+  // Only a supervisor names the image apart from the file it passes: such a
+  // child must not outlive it.
+  if (request.image_label) platform::StopWhenParentEnds();
   std::optional<JsonEvents> json;
   if (request.json) json.emplace(std::cout);
   JsonEvents* events = json ? &*json : nullptr;
