@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libcli11-dev libgcrypt20-dev
+  libgtest-dev libgmock-dev libcli11-dev libgcrypt20-dev nlohmann-json3-dev
   qt6-base-dev
   clang libclang-rt-14-dev
   xvfb

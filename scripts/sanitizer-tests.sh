@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the tests of the serial component and of the layers below it
-# (test_comm, test_toolkit, test_platform) twice, once under ThreadSanitizer
+# (test_comm, test_toolkit, test_platform), and the supervisor of several
+# ports (test_station), twice, once under ThreadSanitizer
 # and once under AddressSanitizer with UndefinedBehaviorSanitizer, and runs
 # them with ctest.
 # Any report fails.
@@ -21,7 +22,7 @@ configure_and_build() {
   if [ ! -f "$dir/CMakeCache.txt" ] && command -v ninja >/dev/null; then generator=(-G Ninja); fi
   cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQUARNEL_SANITIZE="$sanitizers" -DQUARNEL_WITH_QT=OFF -DQUARNEL_WITH_BENCH=OFF
-  cmake --build "$dir" --target test_comm test_toolkit test_platform -j "$jobs"
+  cmake --build "$dir" --target test_comm test_toolkit test_platform test_station -j "$jobs"
 }
 
 run_tests() {

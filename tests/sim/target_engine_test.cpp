@@ -106,6 +106,35 @@ TEST_F(EngineTest, CombinedFaultsOnOneAnswer) {
   EXPECT_TRUE(Drain().empty());
 }
 
+TEST_F(EngineTest, AfterItsResetAUnitMakesWayForTheNextUntilTheLastOne) {
+  SimOptions options;
+  options.next_unit_after_ms = 500;
+  options.units = 2;
+  Make(options);
+  const auto answers_to = [this](const std::string& record, SimClock::time_point at) {
+    engine_->Receive(record, at);
+    std::vector<Timed> writes;
+    while (auto next = engine_->NextWakeUp()) {
+      if (*next > at + 100ms) break;  // the next unit's power-on is no answer
+      for (auto& write : engine_->TakeDue(*next)) {
+        writes.push_back({*next - kStart, write.bytes, write.hang_up_after});
+      }
+    }
+    return writes.size();
+  };
+  EXPECT_EQ(answers_to(":00010103FB\r\n", kStart), 1u);
+  EXPECT_EQ(answers_to(":00020109F4\r\n", kStart + 100ms), 1u) << "the reset is answered";
+  EXPECT_EQ(answers_to(":00030103F9\r\n", kStart + 200ms), 0u) << "the unit was taken away";
+  EXPECT_EQ(engine_->NextWakeUp(), kStart + 600ms);
+  engine_->TakeDue(kStart + 600ms);
+  EXPECT_EQ(answers_to(":00040103F8\r\n", kStart + 700ms), 1u) << "the next unit answers";
+  EXPECT_TRUE(engine_->bootloader().in_loader_mode());
+  EXPECT_EQ(answers_to(":00050109F1\r\n", kStart + 800ms), 1u);
+  // That was the last unit: none comes.
+  EXPECT_FALSE(engine_->NextWakeUp().has_value());
+  EXPECT_EQ(answers_to(":00060103F6\r\n", kStart + 5000ms), 0u);
+}
+
 TEST(SimOptions, ParsesEveryFlagAndRejectsNonsense) {
   const auto parsed = ParseOptions({"--name=bench",
                                     "--id",

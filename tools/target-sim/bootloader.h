@@ -44,6 +44,11 @@ class Bootloader {
   explicit Bootloader(BootloaderTimes times, bool powered) : times_(times), powered_(powered) {}
 
   void PowerOn() { powered_ = true; }
+  // The unit is taken away: the next one starts outside its loader mode.
+  void PowerOff() {
+    powered_ = false;
+    loader_mode_ = false;
+  }
   bool powered() const { return powered_; }
   bool in_loader_mode() const { return loader_mode_; }
   const ImageStore& image() const { return image_; }

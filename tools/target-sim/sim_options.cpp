@@ -59,6 +59,8 @@ const std::map<std::string, Setter, std::less<>>& Setters() {
          return std::nullopt;
        }},
       {"--power-on-after", Number(&SimOptions::power_on_after_ms)},
+      {"--next-unit-after", Number(&SimOptions::next_unit_after_ms)},
+      {"--units", Number(&SimOptions::units)},
       {"--erase-ms",
        [](SimOptions& o, std::string_view v) -> std::optional<std::string> {
          const auto n = ReadNumber(v);
@@ -191,6 +193,12 @@ Target:
   --power-on-after MS    the unit is off (answers nothing) until MS ms after the
                            host's first byte; 0 = on from the start (default 0)
                            e.g. --power-on-after 3000
+  --next-unit-after MS   after answering a reset the unit is off (answers
+                           nothing), and the next unit is powered on MS ms
+                           later, as on a production station; 0 = the same
+                           unit stays on (default 0)   e.g. --next-unit-after 500
+  --units N              with --next-unit-after: N units come in all, then
+                           none; 0 = no end (default 0)   e.g. --units 2
   --erase-ms MS          time an erase takes before its answer (default 0)
                            e.g. --erase-ms 1500
   --program-ms MS        time programming one block takes (default 0)

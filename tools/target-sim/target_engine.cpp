@@ -28,7 +28,7 @@ void TargetEngine::Receive(std::string_view bytes, SimClock::time_point now) {
 }
 
 void TargetEngine::PowerOnIfDue(SimClock::time_point now) {
-  if (!bootloader_.powered() && power_on_at_ && now >= *power_on_at_) {
+  if (!bootloader_.powered() && !last_unit_gone_ && power_on_at_ && now >= *power_on_at_) {
     bootloader_.PowerOn();
     if (log_) log_("target powered on");
   }
@@ -61,7 +61,24 @@ void TargetEngine::HandleLine(const std::string& line, SimClock::time_point at) 
   response.code = reply->code;
   response.status = reply->status | faults_.ExtraStatusBits(reply->block_number);
 
-  if (reply->reset) SaveImage();
+  if (reply->reset) {
+    SaveImage();
+    if (options_.next_unit_after_ms > 0) {
+      // The answer still goes out; then this unit is gone and the next one
+      // comes, if there is one.
+      bootloader_.PowerOff();
+      ++units_reset_;
+      if (options_.units == 0 || units_reset_ < options_.units) {
+        power_on_at_ = at + std::chrono::milliseconds(options_.next_unit_after_ms);
+        if (log_)
+          log_("unit taken away; the next one powers on in " +
+               std::to_string(options_.next_unit_after_ms) + " ms");
+      } else {
+        last_unit_gone_ = true;
+        if (log_) log_("unit taken away; it was the last one");
+      }
+    }
+  }
 
   auto when = std::max(at, busy_until_) + std::chrono::milliseconds(reply->busy_ms);
   busy_until_ = when;
@@ -87,7 +104,8 @@ void TargetEngine::HostClosed() {
 std::optional<SimClock::time_point> TargetEngine::NextWakeUp() const {
   std::optional<SimClock::time_point> next;
   if (!pending_.empty()) next = pending_.begin()->first;
-  if (!bootloader_.powered() && power_on_at_ && (!next || *power_on_at_ < *next)) {
+  if (!bootloader_.powered() && !last_unit_gone_ && power_on_at_ &&
+      (!next || *power_on_at_ < *next)) {
     next = power_on_at_;
   }
   return next;

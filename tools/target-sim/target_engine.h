@@ -57,6 +57,8 @@ class TargetEngine {
   SimClock::time_point busy_until_{};
   uint32_t records_answered_ = 0;
   uint32_t data_records_answered_ = 0;
+  uint32_t units_reset_ = 0;     // units that answered a reset and were taken away
+  bool last_unit_gone_ = false;  // --units reached: nothing powers on again
   bool hanging_up_ = false;
   std::multimap<SimClock::time_point, OutgoingWrite> pending_;
 };

@@ -16,8 +16,14 @@ constexpr double kLongestCaptureTimeoutS = 7 * 24 * 3600.0;  // one week
 struct Given {
   std::vector<std::string> ports;
   std::optional<std::string> capture_timeout;
+  std::optional<std::string> ports_from;
+  std::optional<std::string> log;
+  std::optional<std::string> image_label;
   bool list_ports = false;
   bool help = false;
+  bool version = false;
+  bool json = false;
+  bool station = false;
   std::vector<std::string> images;
 };
 
@@ -37,6 +43,12 @@ void Declare(CLI::App& app, Given& given) {
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_option("--capture-timeout", given.capture_timeout);
+  app.add_flag("--version", given.version);
+  app.add_flag("--json", given.json);
+  app.add_flag("--station", given.station);
+  app.add_option("--ports-from", given.ports_from);
+  app.add_option("--log", given.log);
+  app.add_option("--image-label", given.image_label);
   app.add_option("image", given.images);
 }
 
@@ -54,6 +66,7 @@ std::optional<double> ParseSeconds(const std::string& text) {
 
 ParsedCommandLine Judge(const Given& given, const std::vector<std::string>& left_over) {
   if (given.help) return HelpRequest{};
+  if (given.version) return VersionRequest{};
   if (given.list_ports) return ListPortsRequest{};
   if (!left_over.empty()) {
     const std::string& first = left_over.front();
@@ -63,10 +76,23 @@ ParsedCommandLine Judge(const Given& given, const std::vector<std::string>& left
   }
 
   ProgramRequest request;
-  if (given.ports.empty()) return UsageError{"--port DEVICE is required"};
-  // Given more than once, the last one counts.
-  request.port = given.ports.back();
-  if (request.port.empty()) return UsageError{"--port needs a device name"};
+  if (given.ports.empty() && !given.ports_from) {
+    return UsageError{"--port DEVICE (or --ports-from FILE) is required"};
+  }
+  for (const std::string& port : given.ports) {
+    if (port.empty()) return UsageError{"--port needs a device name"};
+  }
+  request.ports = given.ports;
+  if (!given.ports.empty()) request.port = given.ports.back();
+  if (given.ports_from) {
+    if (given.ports_from->empty()) return UsageError{"--ports-from needs a file name"};
+    request.ports_from = given.ports_from;
+  }
+  if (given.log && given.log->empty()) return UsageError{"--log needs a file name"};
+  request.log = given.log;
+  request.json = given.json;
+  request.station = given.station;
+  request.image_label = given.image_label;
   if (given.capture_timeout) {
     request.capture_timeout_s = ParseSeconds(*given.capture_timeout);
     if (!request.capture_timeout_s) {
@@ -94,6 +120,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     app.parse(reversed);
   } catch (const CLI::ParseError& error) {
     if (given.help) return HelpRequest{};
+    if (given.version) return VersionRequest{};
     return UsageError{error.what()};
   }
   // The end of the options ("--") is kept among the left-overs as a mark.

@@ -7,7 +7,9 @@
 #include "app/cli/exit_status.h"
 #include "app/cli/guided_session.h"
 #include "app/cli/help_text.h"
+#include "app/cli/station.h"
 #include "platform/port_list.h"
+#include "quarnel_version.h"
 
 namespace quarnel::cli {
 namespace {
@@ -28,13 +30,19 @@ int RunCommandLine(const std::vector<std::string>& args) {
     std::cout << HelpText() << std::flush;
     return kExitOk;
   }
+  if (std::holds_alternative<VersionRequest>(parsed)) {
+    std::cout << "quarnel-cli " << kVersion << std::endl;
+    return kExitOk;
+  }
   if (std::holds_alternative<ListPortsRequest>(parsed)) return ListPorts();
   if (const auto* error = std::get_if<UsageError>(&parsed)) {
     std::cerr << "quarnel-cli: " << error->message << "\nTry 'quarnel-cli --help'." << std::endl;
     return kExitUsage;
   }
   try {
-    return RunGuidedSession(std::get<ProgramRequest>(parsed));
+    const auto& request = std::get<ProgramRequest>(parsed);
+    if (request.Supervised()) return RunStation(request);
+    return RunGuidedSession(request);
   } catch (const std::exception& error) {
     std::cerr << "quarnel-cli: " << error.what() << std::endl;
     return kExitFailed;

@@ -10,11 +10,14 @@
 
 #include "app/cli/headless_dialogs.h"
 #include "app/cli/image_check.h"
+#include "app/cli/json_events.h"
 #include "app/cli/outcome_report.h"
 #include "app/cli/port_choice.h"
 #include "app/cli/progress_line.h"
 #include "app/cli/status_output.h"
+#include "app/cli/unit_log.h"
 #include "link/records.h"
+#include "platform/child_process.h"
 #include "platform/stop_signal_watcher.h"
 #include "platform/terminal.h"
 #include "toolkit/headless_event_loop.h"
@@ -33,17 +36,28 @@ constexpr uint32_t kResetAnswerLimitMs = 10000;
 // Nothing waits for an answer and the last one starts no further step: after
 // this long the chain cannot go on.
 constexpr uint32_t kStallLimitMs = 4000;
+// Progress events at most this often (and for the last block).
+constexpr int64_t kProgressEventMs = 250;
+// The status bit of a target in its loader mode: the capture was answered.
+constexpr int32_t kLoaderModeBit = 0x4000;
 
-void Report(const std::string& text) {
-  std::cerr << kProgramName << ": " << text << std::endl;
+// A message for the operator: on stderr, or a message event with --json.
+void Report(JsonEvents* events, const std::string& text) {
+  if (events != nullptr) {
+    events->Message(text);
+  } else {
+    std::cerr << kProgramName << ": " << text << std::endl;
+  }
 }
 
 class Session {
  public:
-  Session(const ProgramRequest& request, const ImageOk& image)
+  Session(const ProgramRequest& request, const ImageOk& image, JsonEvents* events)
       : request_(request),
         image_(image),
-        progress_(std::cerr, platform::IsTerminal(platform::StandardStream::kError)),
+        events_(events),
+        progress_(std::cerr,
+                  events == nullptr && platform::IsTerminal(platform::StandardStream::kError)),
         // Both streams on one terminal: the progress line steps aside for each status line.
         output_(std::cout, progress_,
                 platform::IsTerminal(platform::StandardStream::kError) &&
@@ -70,6 +84,9 @@ class Session {
     return result.status;
   }
 
+  // How the unit's sequence ended; after Run().
+  const UnitResult& Unit() const { return unit_; }
+
  private:
   // The window with the limits of a run that nobody watches: the capture
   // limit asked for, and bounded waits for the reset's answer and for a
@@ -89,12 +106,12 @@ class Session {
   void WatchForm() {
     TForm1& form = *form_;
     // Lines the window wrote while it was being created ("Program Ready").
-    for (const std::string& line : form.Memo1.Lines()) output_.Print(line);
+    for (const std::string& line : form.Memo1.Lines()) PrintStatus(line);
     form.Memo1.AddObserver([this](tk::TControl& control, tk::Change change) {
       if (change != tk::Change::LineAdded) return;
       const auto& lines = static_cast<tk::TMemo&>(control).Lines();
       if (lines.empty()) return;
-      output_.Print(lines.back());
+      PrintStatus(lines.back());
     });
     form.Gauge1.AddObserver([this](tk::TControl&, tk::Change change) {
       if (change == tk::Change::Gauge || change == tk::Change::Visible) ShowProgress();
@@ -116,6 +133,38 @@ class Session {
       form.ButConnectProgram.Click();
     });
     connected_ = form.connect.Caption() == kConnectedCaption && form.SequenceUnderWay();
+    NotePhase();
+  }
+
+  void PrintStatus(const std::string& line) {
+    NotePhase();
+    if (events_ != nullptr) {
+      events_->Status(line);
+    } else {
+      output_.Print(line);
+    }
+  }
+
+  // Where the sequence is, from the window's own state: the capture until
+  // the target reports its loader mode, then the erases until the first
+  // block, the blocks while the gauge shows, then the reset.
+  std::string CurrentPhase() const {
+    const TForm1& form = *form_;
+    if (!connected_) return "opening";
+    if (form.BlocksSent > 0) return form.Gauge1.Visible() ? "program" : "reset";
+    if ((form.TargetStatus & kLoaderModeBit) != 0) return "erase";
+    return "capture";
+  }
+
+  void NotePhase() {
+    if (!form_) return;
+    const std::string phase = CurrentPhase();
+    if (phase == phase_) return;
+    phase_ = phase;
+    if (phase != "opening" && phase != "capture" && !unit_started_ms_) {
+      unit_started_ms_ = loop_.NowMs();
+    }
+    if (events_ != nullptr) events_->Phase(phase);
   }
 
   void PromptForPower() {
@@ -125,7 +174,11 @@ class Session {
       limit << *request_.capture_timeout_s;
       line += " (at most " + limit.str() + " s)";
     }
-    std::cerr << line << "..." << std::endl;
+    if (events_ != nullptr) {
+      events_->Message(line);
+    } else {
+      std::cerr << line << "..." << std::endl;
+    }
   }
 
   bool Ended() const {
@@ -140,12 +193,24 @@ class Session {
     const SessionResult result = Result();
     if (form_->LastOutcome()) {
       const std::string note = ImageChangeNote(*form_->LastOutcome(), image_.sha256);
-      if (!note.empty()) Report(note);
+      if (!note.empty()) Report(events_, note);
     }
-    if (result.status == kExitOk) {
-      std::cerr << kProgramName << ": " << result.reason << std::endl;
-    } else {
-      Report(result.reason + " (exit status " + std::to_string(result.status) + ")");
+    // With --json the closing line is the outcome event's reason.
+    if (events_ == nullptr) {
+      if (result.status == kExitOk) {
+        Report(events_, result.reason);
+      } else {
+        Report(events_, result.reason + " (exit status " + std::to_string(result.status) + ")");
+      }
+    }
+    unit_ = MakeUnitResult(form_->LastOutcome(), result);
+    if (unit_.port.empty()) unit_.port = request_.port;
+    // The image as the operator named it, also when a private copy was read.
+    if (request_.image_label && !unit_.image_path.empty()) unit_.image_path = *request_.image_label;
+    if (unit_started_ms_) unit_.unit_elapsed_ms = loop_.NowMs() - *unit_started_ms_;
+    if (events_ != nullptr) {
+      events_->Phase("ended");
+      events_->Outcome(unit_);
     }
     return result;
   }
@@ -178,7 +243,16 @@ class Session {
     snapshot.bytes_sent =
         std::min<uint64_t>(static_cast<uint64_t>(form.BlocksSent) * BlockSize, size);
     snapshot.elapsed_s = static_cast<double>(now - *first_block_ms_) / 1000.0;
-    progress_.Update(snapshot, now, snapshot.blocks_sent >= snapshot.blocks_total);
+    const bool last = snapshot.blocks_sent >= snapshot.blocks_total;
+    NotePhase();
+    if (events_ != nullptr) {
+      if (last || !last_progress_event_ms_ || now - *last_progress_event_ms_ >= kProgressEventMs) {
+        last_progress_event_ms_ = now;
+        events_->Progress(snapshot);
+      }
+      return;
+    }
+    progress_.Update(snapshot, now, last);
   }
 
   // Before the port is open a message box can only mean that it was not
@@ -189,7 +263,7 @@ class Session {
       return;
     }
     progress_.Suspend();
-    Report(text);
+    Report(events_, text);
     progress_.Resume();
   }
 
@@ -211,6 +285,7 @@ class Session {
 
   const ProgramRequest& request_;
   ImageOk image_;
+  JsonEvents* events_;
   tk::HeadlessEventLoop loop_{tk::HeadlessEventLoop::Clock::Real};
   ProgressLine progress_;
   StatusOutput output_;
@@ -218,6 +293,10 @@ class Session {
   ApplicationServicesScope services_;
   std::atomic<int> stop_signal_{0};
   std::optional<int64_t> first_block_ms_;
+  std::optional<int64_t> last_progress_event_ms_;
+  std::optional<int64_t> unit_started_ms_;  // when the target answered the capture
+  std::string phase_;
+  UnitResult unit_;
   bool connected_ = false;  // Connect opened the port and the sequence runs
   std::optional<std::string> early_message_;
   std::unique_ptr<TForm1> form_;
@@ -226,16 +305,53 @@ class Session {
 }  // namespace
 
 ExitStatus RunGuidedSession(const ProgramRequest& request) {
+  // Only a supervisor names the image apart from the file it passes: such a
+  // child must not outlive it.
+  if (request.image_label) platform::StopWhenParentEnds();
+  std::optional<JsonEvents> json;
+  if (request.json) json.emplace(std::cout);
+  JsonEvents* events = json ? &*json : nullptr;
+  const auto could_not_start = [&](const std::string& message) {
+    if (events == nullptr) {
+      Report(events, message + " (exit status " + std::to_string(kExitCouldNotStart) + ")");
+    } else {
+      UnitResult unit = MakeUnitResult(std::nullopt, {kExitCouldNotStart, message});
+      unit.port = request.port;
+      events->Outcome(unit);
+    }
+    return kExitCouldNotStart;
+  };
+  // A log that cannot be written stops the run before anything is erased.
+  std::optional<UnitLog> log;
+  if (request.log) {
+    try {
+      log.emplace(*request.log);
+    } catch (const std::runtime_error& error) {
+      return could_not_start(error.what());
+    }
+  }
   const auto checked = CheckImage(request.image);
   if (const auto* problem = std::get_if<ImageProblem>(&checked)) {
-    Report(problem->message + " (exit status " + std::to_string(kExitCouldNotStart) + ")");
-    return kExitCouldNotStart;
+    return could_not_start(problem->message);
   }
+  ImageOk image = std::get<ImageOk>(checked);
   // Which image, before anything happens: a log or an operator can match it
   // with the release.
-  Report(DescribeImage(std::get<ImageOk>(checked)));
-  Session session(request, std::get<ImageOk>(checked));
-  return session.Run();
+  ImageOk shown = image;
+  if (request.image_label) shown.absolute_path = *request.image_label;
+  Report(events, DescribeImage(shown));
+  Session session(request, image, events);
+  const ExitStatus status = session.Run();
+  if (log && IsUnitAttempt(session.Unit())) {
+    std::string error;
+    const UnitLogEntry entry = MakeUnitLogEntry(session.Unit(), request.port, shown.absolute_path,
+                                                std::chrono::system_clock::now());
+    if (!log->Write(entry, error)) {
+      Report(events, "could not write to the unit log " + log->path() + ": " + error);
+      return status == kExitOk ? kExitFailed : status;
+    }
+  }
+  return status;
 }
 
 }  // namespace quarnel::cli

@@ -7,8 +7,11 @@ std::string HelpText() {
 through its bootloader, without a display
 
 Usage:
-  quarnel-cli --port DEVICE [--capture-timeout SECONDS] IMAGE
+  quarnel-cli --port DEVICE [--capture-timeout SECONDS] [--json] [--log FILE] IMAGE
+  quarnel-cli --port DEVICE --port DEVICE... [--station] [OPTION...] IMAGE
+  quarnel-cli --ports-from FILE [--station] [OPTION...] IMAGE
   quarnel-cli --list-ports
+  quarnel-cli --version
   quarnel-cli --help
 
 Runs the guided sequence of the Quarnel window: opens DEVICE at 115200 baud 8N1,
@@ -32,8 +35,27 @@ Options:
                              capture within SECONDS, a plain number from 0.1
                              to 604800 (one week) (default: wait until it
                              answers or Ctrl-C)
+      --json                 write JSON events, one object a line, to stdout
+                             instead of the status lines (see the README)
+      --log FILE             append one JSON line per unit to FILE (created if
+                             missing); a log that cannot be written stops the
+                             run before anything is erased
+  -p, --port DEVICE ...      given more than once: program every port at once,
+                             each in a process of its own
+      --ports-from FILE      the ports to program, one a line ('#' comments)
+      --station              keep every port going: after each unit, wait for
+                             the next one and program it, until Ctrl-C
       --list-ports           print the serial ports, one a line, and exit
+      --version              print the version and exit
   -h, --help                 this text
+
+Several ports (--port given again, --ports-from) and --station: the image is
+read once, at the start, and every unit gets that snapshot. On a terminal one
+line per port shows its phase, percent and rate (and in station mode the units
+passed and failed); otherwise each event is a line prefixed with its port. A
+table of every port ends the run. A port given twice, or one that cannot be
+opened, is reported for itself while the others go on. The exit status is 0
+when every unit was programmed, otherwise the highest status of a unit.
 
 The capture waits for the unit to be powered on, as the window does: turn the
 unit off, start quarnel-cli, then turn the unit on. Ctrl-C (or SIGTERM) closes
@@ -59,6 +81,7 @@ Example:
   quarnel-cli --list-ports
   quarnel-cli --port /dev/ttyUSB0 --capture-timeout 60 firmware.cry > program.log
   echo "exit status $?"
+  quarnel-cli --station --port /dev/ttyUSB0 --port /dev/ttyUSB1 --log units.log firmware.cry
 )";
 }
 

@@ -1,0 +1,53 @@
+#pragma once
+// What the supervisor of several ports shows: on a terminal one line per
+// port redrawn in place, and at the end a summary table.
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace quarnel::cli {
+
+struct PortView {
+  std::string port;
+  std::string phase = "starting";  // the child's phase, or how it ended
+  std::optional<int> percent;      // while the image is sent
+  std::optional<int64_t> bytes_per_s;
+  bool station = false;  // show the counts of units passed and failed
+  int passed = 0;
+  int failed = 0;
+};
+
+// "sim0   program   45%   2310 B/s" and, in station mode,
+// "   passed 3 failed 1"; the port name padded to `port_width`.
+std::string FormatLiveLine(const PortView& view, size_t port_width);
+
+struct SummaryRow {
+  std::string port;
+  std::string target_id;  // "-" when no target answered
+  std::string outcome;
+  std::optional<double> seconds;
+};
+
+// A table with a heading: PORT, TARGET, OUTCOME, TIME, columns aligned.
+std::string FormatSummary(const std::vector<SummaryRow>& rows);
+
+// Lines kept at the bottom of a terminal and redrawn in place; other lines
+// are printed above them.
+class LiveView {
+ public:
+  explicit LiveView(std::ostream& out) : out_(out) {}
+  void Draw(const std::vector<std::string>& lines);
+  void PrintAbove(const std::string& line);
+  // Leaves the lines where they are; what follows goes below them.
+  void Finish() { drawn_ = 0; }
+
+ private:
+  void Erase();
+  std::ostream& out_;
+  std::vector<std::string> lines_;
+  size_t drawn_ = 0;
+};
+
+}  // namespace quarnel::cli

@@ -1,0 +1,60 @@
+#include "app/cli/station_ports.h"
+
+#include <filesystem>
+#include <sstream>
+
+#include "app/cli/port_choice.h"
+#include "platform/device_names.h"
+#include "platform/port_list.h"
+
+namespace quarnel::cli {
+
+std::vector<std::string> ParsePortsFile(const std::string& text) {
+  std::vector<std::string> ports;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const size_t first = line.find_first_not_of(" \t\r");
+    if (first == std::string::npos || line[first] == '#') continue;
+    const size_t last = line.find_last_not_of(" \t\r");
+    ports.push_back(line.substr(first, last - first + 1));
+  }
+  return ports;
+}
+
+std::vector<StationPort> PlanPorts(const std::vector<std::string>& names,
+                                   const std::function<std::string(const std::string&)>& identity) {
+  std::vector<StationPort> plan;
+  std::vector<std::string> identities;
+  for (const std::string& name : names) {
+    StationPort port{name, std::nullopt};
+    const std::string id = identity(name);
+    for (size_t i = 0; i < identities.size(); ++i) {
+      if (identities[i] == id) {
+        port.duplicate_of = i;
+        break;
+      }
+    }
+    identities.push_back(id);
+    plan.push_back(std::move(port));
+  }
+  return plan;
+}
+
+std::string PortIdentity(const std::string& name) {
+  namespace fs = std::filesystem;
+  // The lookup of a single-port run (an entry of the port list, then the device
+  // name), then every link resolved.
+  std::vector<std::string> entries;
+  for (const platform::PortEntry& entry : platform::ListSerialPorts()) {
+    entries.push_back(entry.device);
+  }
+  const int entry = FindPortEntry(entries, name);
+  const std::string device =
+      entry >= 0 ? entries[static_cast<size_t>(entry)] : platform::ResolveDeviceName(name);
+  std::error_code error;
+  const fs::path resolved = fs::canonical(device, error);
+  return error ? device : resolved.string();
+}
+
+}  // namespace quarnel::cli

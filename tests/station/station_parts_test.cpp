@@ -1,0 +1,278 @@
+// The parts of a supervised run that need no simulator: the port list, the
+// unit log's lines and their atomic appends, the results as JSON, the
+// supervisor's queue and what the operator sees.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+#include "app/cli/cli_options.h"
+#include "app/cli/live_view.h"
+#include "app/cli/port_runner.h"
+#include "app/cli/station_ports.h"
+#include "app/cli/unit_log.h"
+#include "app/cli/unit_result.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
+
+namespace quarnel::cli {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using json = nlohmann::json;
+using namespace std::chrono_literals;
+
+TEST(StationCommandLine, SeveralPortsStationLogAndJson) {
+  const auto parsed = ParseCommandLine(
+      {"--port", "a", "--port", "b", "--station", "--log", "units.log", "--json", "image.cry"});
+  const auto* request = std::get_if<ProgramRequest>(&parsed);
+  ASSERT_NE(request, nullptr);
+  EXPECT_THAT(request->ports, ElementsAre("a", "b"));
+  EXPECT_TRUE(request->station);
+  EXPECT_TRUE(request->json);
+  EXPECT_EQ(request->log, "units.log");
+  EXPECT_TRUE(request->Supervised());
+
+  const auto one = std::get<ProgramRequest>(ParseCommandLine({"--port", "a", "image.cry"}));
+  EXPECT_FALSE(one.Supervised());
+  EXPECT_TRUE(
+      std::get<ProgramRequest>(ParseCommandLine({"--ports-from", "p.txt", "i.cry"})).Supervised());
+  EXPECT_TRUE(std::holds_alternative<VersionRequest>(ParseCommandLine({"--version", "--bogus"})));
+  EXPECT_TRUE(std::holds_alternative<UsageError>(ParseCommandLine({"--log", "", "-p", "a", "i"})));
+  EXPECT_TRUE(std::holds_alternative<UsageError>(ParseCommandLine({"--station", "i.cry"})));
+}
+
+TEST(StationPorts, FileListsOnePortALineWithoutBlanksOrComments) {
+  EXPECT_THAT(ParsePortsFile("# fixtures\n/dev/ttyUSB0\n\n  sim1\t\r\n#sim2\nCOM3"),
+              ElementsAre("/dev/ttyUSB0", "sim1", "COM3"));
+}
+
+TEST(StationPorts, ANameForADeviceAlreadyGivenIsMarkedWithTheFirst) {
+  // "ttyUSB0" and "/dev/ttyUSB0" are one device.
+  const auto identity = [](const std::string& name) {
+    return name.starts_with("/dev/") ? name : "/dev/" + name;
+  };
+  const auto plan = PlanPorts({"/dev/ttyUSB0", "ttyUSB1", "ttyUSB0", "ttyUSB1"}, identity);
+  ASSERT_EQ(plan.size(), 4u);
+  EXPECT_FALSE(plan[0].duplicate_of);
+  EXPECT_FALSE(plan[1].duplicate_of);
+  EXPECT_EQ(plan[2].duplicate_of, 0u);
+  EXPECT_EQ(plan[3].duplicate_of, 1u);
+}
+
+TEST(StationPorts, IdentityFollowsLinksToTheDevice) {
+  testsupport::TempDir dir;
+  const auto device = dir.path() / "device";
+  testsupport::WriteBytes(device, {1});
+  std::filesystem::create_symlink(device, dir.path() / "by-id-link");
+  EXPECT_EQ(PortIdentity((dir.path() / "by-id-link").string()), PortIdentity(device.string()));
+}
+
+UnitResult Programmed() {
+  UnitResult result;
+  result.ending = "programmed";
+  result.port = "sim0";
+  result.target_id = "1A2B";
+  result.status = 0x4010;
+  result.blocks_sent = 42;
+  result.blocks_total = 42;
+  result.retransmissions = 3;
+  result.image_path = "/images/a.cry";
+  result.image_size = 1000;
+  result.image_sha256 = std::string(64, 'a');
+  result.elapsed_ms = 9000;
+  result.unit_elapsed_ms = 4000;
+  result.reason = "programming complete";
+  return result;
+}
+
+TEST(UnitResults, SurviveTheWayThroughAChildsOutcomeEvent) {
+  const UnitResult sent = Programmed();
+  // The parent reads what the child printed.
+  const UnitResult read = UnitResultFromJson(json::parse(ToJson(sent).dump()));
+  EXPECT_EQ(read.ending, sent.ending);
+  EXPECT_EQ(read.target_id, sent.target_id);
+  EXPECT_EQ(read.status, sent.status);
+  EXPECT_EQ(read.blocks_sent, 42);
+  EXPECT_EQ(read.retransmissions, 3);
+  EXPECT_EQ(read.image_size, 1000u);
+  EXPECT_EQ(read.image_sha256, sent.image_sha256);
+  EXPECT_EQ(read.unit_elapsed_ms, 4000);
+  EXPECT_EQ(read.exit_status, 0);
+  // An event cut short says the unit failed rather than passed.
+  EXPECT_EQ(UnitResultFromJson(json::parse(R"({"event":"outcome"})")).exit_status, 1);
+}
+
+TEST(UnitResults, AStationStoppedWhileWaitingForAUnitIsNoAttempt) {
+  UnitResult waiting;
+  waiting.ending = "stopped_by_operator";
+  EXPECT_FALSE(IsUnitAttempt(waiting));
+  waiting.target_id = "1A2B";  // stopped with a unit under way
+  EXPECT_TRUE(IsUnitAttempt(waiting));
+  EXPECT_TRUE(IsUnitAttempt(Programmed()));
+}
+
+TEST(UnitLogLines, CarryTheUnitsTimesAndDetails) {
+  const auto end = std::chrono::system_clock::time_point(std::chrono::seconds(1'765'252'800));
+  const UnitLogEntry entry = MakeUnitLogEntry(Programmed(), "fixture-3", "/images/a.cry", end);
+  const std::string text = FormatUnitLogLine(entry);
+  ASSERT_TRUE(text.ends_with("\n"));
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
+  const json line = json::parse(text);
+  // It started when the target answered the capture: 4 s before the end.
+  EXPECT_EQ(line.at("start_utc"), "2025-12-09T03:59:56.000Z");
+  EXPECT_EQ(line.at("end_utc"), "2025-12-09T04:00:00.000Z");
+  EXPECT_EQ(line.at("duration_s"), 4.0);
+  EXPECT_THAT(line.at("start_local").get<std::string>(),
+              ::testing::MatchesRegex(R"(....-..-..T..:..:..\.000[-+]....)"));
+  EXPECT_EQ(line.at("port"), "fixture-3");
+  EXPECT_EQ(line.at("outcome"), "programmed");
+  EXPECT_EQ(line.at("blocks"), 42);
+  EXPECT_EQ(line.at("retransmissions"), 3);
+  EXPECT_EQ(line.at("image"), "/images/a.cry");
+  EXPECT_FALSE(line.at("host").get<std::string>().empty());
+}
+
+TEST(UnitLogFile, IsCreatedAndAppendedToAndNamesAFileItCannotWrite) {
+  testsupport::TempDir dir;
+  const auto path = dir.path() / "units.log";
+  testsupport::WriteBytes(path, {'o', 'l', 'd', '\n'});
+  {
+    UnitLog log(path.string());
+    std::string error;
+    ASSERT_TRUE(log.Write(MakeUnitLogEntry(Programmed(), "a", "i", {}), error)) << error;
+  }
+  const auto lines = testsupport::SplitLines(testsupport::ReadText(path));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "old");
+  EXPECT_EQ(json::parse(lines[1]).at("port"), "a");
+
+  try {
+    UnitLog unwritable((dir.path() / "missing" / "units.log").string());
+    FAIL() << "a log in a missing directory was opened";
+  } catch (const std::runtime_error& error) {
+    EXPECT_THAT(error.what(), HasSubstr("cannot write the unit log"));
+    EXPECT_THAT(error.what(), HasSubstr("nothing was erased"));
+  }
+}
+
+TEST(UnitLogFile, WritersSharingTheFileNeverMixTheirLines) {
+  testsupport::TempDir dir;
+  const auto path = (dir.path() / "shared.log").string();
+  constexpr int kWriters = 6;
+  constexpr int kLines = 150;
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    writers.emplace_back([&path, w] {
+      UnitLog log(path);  // each with a file of its own, as separate processes have
+      UnitResult result = Programmed();
+      result.reason = std::string(3000, static_cast<char>('a' + w));  // long lines
+      for (int i = 0; i < kLines; ++i) {
+        result.blocks_sent = i;
+        UnitLogEntry entry = MakeUnitLogEntry(result, "port" + std::to_string(w), "i", {});
+        entry.image_path = result.reason;
+        std::string error;
+        EXPECT_TRUE(log.Write(entry, error)) << error;
+      }
+    });
+  }
+  for (auto& writer : writers) writer.join();
+  const auto lines = testsupport::SplitLines(testsupport::ReadText(path));
+  ASSERT_EQ(lines.size(), static_cast<size_t>(kWriters * kLines));
+  for (const auto& line : lines) {
+    const json parsed = json::parse(line, nullptr, false);
+    ASSERT_FALSE(parsed.is_discarded()) << line.substr(0, 80);
+    const std::string image = parsed.at("image");
+    EXPECT_EQ(image.find_first_not_of(image[0]), std::string::npos);
+  }
+}
+
+TEST(SupervisorQueue, HandsOverEventsInOrderAndWaitsNoLongerThanItsDeadline) {
+  EventQueue queue;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(queue.Wait(start + 50ms).empty());
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
+
+  std::thread poster([&queue] {
+    for (int i = 0; i < 100; ++i)
+      queue.Post({RunnerEvent::Kind::kOutputLine, 0, 1, std::to_string(i), 0});
+    queue.Post({RunnerEvent::Kind::kEnded, 0, 1, {}, 7});
+  });
+  std::vector<RunnerEvent> seen;
+  while (seen.empty() || seen.back().kind != RunnerEvent::Kind::kEnded) {
+    for (auto& event : queue.Wait(std::nullopt)) seen.push_back(std::move(event));
+  }
+  poster.join();
+  ASSERT_EQ(seen.size(), 101u);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(seen[static_cast<size_t>(i)].text, std::to_string(i));
+  EXPECT_EQ(seen.back().exit_status, 7);
+}
+
+TEST(SupervisorRunner, HandsOnAChildsLinesAndThenItsEnd) {
+  EventQueue queue;
+  {
+    PortRunner runner(queue, 2, 5, "/bin/sh",
+                      {"-c", "printf 'one\\ntw'; sleep 0.1; printf 'o\\n'; echo oops >&2; exit 4"});
+    std::vector<RunnerEvent> seen;
+    while (seen.empty() || seen.back().kind != RunnerEvent::Kind::kEnded) {
+      for (auto& event : queue.Wait(std::chrono::steady_clock::now() + 10s)) {
+        seen.push_back(std::move(event));
+      }
+    }
+    std::vector<std::string> output;
+    std::vector<std::string> errors;
+    for (const auto& event : seen) {
+      EXPECT_EQ(event.slot, 2u);
+      EXPECT_EQ(event.run, 5u);
+      if (event.kind == RunnerEvent::Kind::kOutputLine) output.push_back(event.text);
+      if (event.kind == RunnerEvent::Kind::kErrorLine) errors.push_back(event.text);
+    }
+    // A line written in two pieces arrives whole.
+    EXPECT_THAT(output, ElementsAre("one", "two"));
+    EXPECT_THAT(errors, ElementsAre("oops"));
+    EXPECT_EQ(seen.back().exit_status, 4);
+  }
+  // A child that does not end by itself is ended with its runner.
+  const auto start = std::chrono::steady_clock::now();
+  { PortRunner runner(queue, 0, 1, "/bin/sleep", {"30"}); }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+}
+
+TEST(OperatorView, LiveLinesShowPhasePercentRateAndCounts) {
+  PortView view;
+  view.port = "sim0";
+  view.phase = "program";
+  view.percent = 45;
+  view.bytes_per_s = 650;
+  EXPECT_EQ(FormatLiveLine(view, 8), "sim0      program                 45%   650 B/s");
+  view.station = true;
+  view.passed = 3;
+  view.failed = 1;
+  EXPECT_THAT(FormatLiveLine(view, 8), ::testing::EndsWith("passed 3 failed 1"));
+
+  std::ostringstream out;
+  LiveView live(out);
+  live.Draw({"a", "b"});
+  live.PrintAbove("note");
+  live.Draw({"a2", "b2"});
+  // Each redraw goes back up over the two lines drawn before.
+  EXPECT_EQ(out.str(),
+            "a\x1b[K\nb\x1b[K\n"
+            "\r\x1b[2A\x1b[Jnote\na\x1b[K\nb\x1b[K\n"
+            "\r\x1b[2A\x1b[Ja2\x1b[K\nb2\x1b[K\n");
+}
+
+TEST(OperatorView, SummaryTableAlignsItsColumns) {
+  const std::string table = FormatSummary({{"/dev/ttyUSB0", "1A2B", "programmed", 101.25},
+                                           {"sim1", "", "could_not_start", std::nullopt}});
+  EXPECT_EQ(table,
+            "PORT          TARGET  OUTCOME          TIME\n"
+            "/dev/ttyUSB0  1A2B    programmed       101.2 s\n"
+            "sim1          -       could_not_start  -\n");
+}
+
+}  // namespace
+}  // namespace quarnel::cli
