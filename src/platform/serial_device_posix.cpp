@@ -20,6 +20,7 @@
 #include "platform/manual_reset_event_posix.h"
 #include "platform/receive_queue.h"
 #include "platform/serial_device.h"
+#include "platform/serial_device_state.h"
 #include "platform/serial_line_kind_posix.h"
 #include "platform/system_error.h"
 #include "platform/termios_mapping_posix.h"
@@ -90,7 +91,7 @@ int OpenSerialLine(const std::string& path, SavedLineSettings* saved) {
 
 }  // namespace
 
-struct SerialDevice::Impl {
+struct SerialDevice::Impl : SerialDeviceState<int> {
   Impl(int fd, const SavedLineSettings& saved) : fd(fd), saved(saved) {
     have_line_counts = ReadLineCounts(fd, &line_counts);
   }
@@ -101,84 +102,19 @@ struct SerialDevice::Impl {
   // vanished device. Returns 0, or the error of a transient failure.
   int FillQueueLocked();
   void CollectLineCountsLocked();
-  void NoteEventsLocked(uint32_t events);
-  void NoteGoneLocked(int err);
-  // A failed read, write or wait: the device is gone, or the failure is
-  // transient (noted as kCeIoe). Returns `err`.
-  int NoteFailureLocked(int err);
-  bool FailedForGoodLocked() const { return shut_down || gone_error != 0; }
+  int NoteFailureLocked(int err) {
+    return SerialDeviceState::NoteFailureLocked(err, MeansGone(err));
+  }
   int LastingErrorLocked() const { return shut_down ? EBADF : gone_error; }
   void ReleaseDescriptor();
 
   int fd;  // -1 after Shutdown
   const SavedLineSettings saved;
-  mutable std::mutex mutex;
-  ReceiveQueue queue;
   LineMarkDecoder marks;
   bool marking_breaks = false;
-  uint32_t mask = 0;
-  uint32_t pending_events = 0;  // kEv* bits not yet reported
-  uint32_t errors = 0;          // kCe* bits not yet cleared
-  int gone_error = 0;           // errno that said the device vanished
-  bool tx_pending = false;      // written since the last transmit-empty report
   bool have_line_counts = false;
   LineCounts line_counts{};
-  // Wakes a WaitCommEvent in poll() when another thread changed what it
-  // waits for (events noted, mask changed).
-  ManualResetEvent state_changed;
-  bool shut_down = false;
-  // Write and WaitCommEvent calls using the descriptor outside the mutex;
-  // Shutdown waits for them to leave before it releases it.
-  int unlocked_uses = 0;
-  std::condition_variable unlocked_uses_done;
-  ManualResetEvent shutdown_event;  // wakes a Write waiting for room
-
-  // Counts a Write or WaitCommEvent while it uses the descriptor outside the
-  // mutex. Refused (entered() false) once the device is shut down.
-  class UnlockedUse {
-   public:
-    explicit UnlockedUse(Impl& device) : device_(device) {
-      std::lock_guard lock(device_.mutex);
-      if (device_.shut_down) return;
-      ++device_.unlocked_uses;
-      entered_ = true;
-    }
-    ~UnlockedUse() {
-      if (!entered_) return;
-      std::lock_guard lock(device_.mutex);
-      if (--device_.unlocked_uses == 0) device_.unlocked_uses_done.notify_all();
-    }
-    UnlockedUse(const UnlockedUse&) = delete;
-    UnlockedUse& operator=(const UnlockedUse&) = delete;
-    bool entered() const { return entered_; }
-
-   private:
-    Impl& device_;
-    bool entered_ = false;
-  };
 };
-
-void SerialDevice::Impl::NoteEventsLocked(uint32_t events) {
-  // The device's end is told whatever the mask.
-  const uint32_t reported = events & (mask | kEvDeviceGone);
-  if (reported & ~pending_events) state_changed.Signal();
-  pending_events |= reported;
-}
-
-void SerialDevice::Impl::NoteGoneLocked(int err) {
-  if (gone_error != 0 || shut_down) return;
-  gone_error = err;
-  NoteEventsLocked(kEvDeviceGone);
-}
-
-int SerialDevice::Impl::NoteFailureLocked(int err) {
-  if (MeansGone(err)) {
-    NoteGoneLocked(err);
-  } else {
-    errors |= kCeIoe;
-  }
-  return err;
-}
 
 void SerialDevice::Impl::CollectLineCountsLocked() {
   if (!have_line_counts) return;
@@ -521,11 +457,7 @@ void SerialDevice::Shutdown() {
   Impl& d = *impl_;
   std::unique_lock lock(d.mutex);
   if (d.shut_down) return;
-  // Every call that looks at the descriptor under the lock now fails at once.
-  d.shut_down = true;
-  d.state_changed.Signal();
-  d.shutdown_event.Signal();
-  d.unlocked_uses_done.wait(lock, [&d] { return d.unlocked_uses == 0; });
+  d.BeginShutdown(lock);
   d.ReleaseDescriptor();
 }
 

@@ -18,6 +18,7 @@
 #include "platform/manual_reset_event_win32.h"
 #include "platform/receive_queue.h"
 #include "platform/serial_device.h"
+#include "platform/serial_device_state.h"
 #include "platform/system_error.h"
 #include "platform/unique_handle_win32.h"
 #include "platform/wide_text_win32.h"
@@ -92,7 +93,7 @@ void ApplyToDcb(const Dcb& from, DCB* to) {
 
 }  // namespace
 
-struct SerialDevice::Impl {
+struct SerialDevice::Impl : SerialDeviceState<DWORD> {
   // Each ...Locked runs with `mutex` held.
 
   // Moves what has arrived into the queue, noting events, line errors and a
@@ -109,24 +110,16 @@ struct SerialDevice::Impl {
   void PutLocked(const uint8_t* bytes, DWORD count);
   void NoteLineErrorsLocked(DWORD line_errors);
   void CollectModemStatusLocked();
-  void NoteEventsLocked(uint32_t events);
-  void NoteGoneLocked(DWORD err);
-  DWORD NoteFailureLocked(DWORD err);
-  bool FailedForGoodLocked() const { return shut_down || gone_error != 0; }
+  DWORD NoteFailureLocked(DWORD err) {
+    return SerialDeviceState::NoteFailureLocked(err, MeansGone(err));
+  }
   DWORD LastingErrorLocked() const { return shut_down ? ERROR_INVALID_HANDLE : gone_error; }
   void ReleasePort();
 
   UniqueHandle port;  // none after Shutdown
   DCB saved_dcb{};
   COMMTIMEOUTS saved_timeouts{};
-  mutable std::mutex mutex;
-  ReceiveQueue queue;
-  uint32_t mask = 0;
-  uint32_t pending_events = 0;  // kEv* bits not yet reported
-  uint32_t errors = 0;          // kCe* bits not yet cleared
-  DWORD gone_error = 0;         // the error that said the device vanished
-  bool tx_pending = false;      // written since the last transmit-empty report
-  DWORD out_queue = 0;          // bytes waiting to be sent, as last seen
+  DWORD out_queue = 0;  // bytes waiting to be sent, as last seen
   bool have_modem_status = false;
   DWORD modem_status = 0;
 
@@ -140,60 +133,7 @@ struct SerialDevice::Impl {
   };
   std::unique_ptr<Probe> probe = std::make_unique<Probe>();
   UniqueHandle chunk_done = NewEvent();
-
-  // Wakes a WaitCommEvent when another thread changed what it waits for
-  // (events noted, mask changed).
-  ManualResetEvent state_changed;
-  bool shut_down = false;
-  // Write and WaitCommEvent calls using the port outside the mutex;
-  // Shutdown waits for them to leave before it releases it.
-  int unlocked_uses = 0;
-  std::condition_variable unlocked_uses_done;
-  ManualResetEvent shutdown_event;  // ends a Write in progress
-
-  class UnlockedUse {
-   public:
-    explicit UnlockedUse(Impl& device) : device_(device) {
-      std::lock_guard lock(device_.mutex);
-      if (device_.shut_down) return;
-      ++device_.unlocked_uses;
-      entered_ = true;
-    }
-    ~UnlockedUse() {
-      if (!entered_) return;
-      std::lock_guard lock(device_.mutex);
-      if (--device_.unlocked_uses == 0) device_.unlocked_uses_done.notify_all();
-    }
-    UnlockedUse(const UnlockedUse&) = delete;
-    UnlockedUse& operator=(const UnlockedUse&) = delete;
-    bool entered() const { return entered_; }
-
-   private:
-    Impl& device_;
-    bool entered_ = false;
-  };
 };
-
-void SerialDevice::Impl::NoteEventsLocked(uint32_t events) {
-  const uint32_t reported = events & (mask | kEvDeviceGone);
-  if (reported & ~pending_events) state_changed.Signal();
-  pending_events |= reported;
-}
-
-void SerialDevice::Impl::NoteGoneLocked(DWORD err) {
-  if (gone_error != 0 || shut_down) return;
-  gone_error = err;
-  NoteEventsLocked(kEvDeviceGone);
-}
-
-DWORD SerialDevice::Impl::NoteFailureLocked(DWORD err) {
-  if (MeansGone(err)) {
-    NoteGoneLocked(err);
-  } else {
-    errors |= kCeIoe;
-  }
-  return err;
-}
 
 void SerialDevice::Impl::PutLocked(const uint8_t* bytes, DWORD count) {
   if (count == 0) return;
@@ -644,11 +584,7 @@ void SerialDevice::Shutdown() {
   Impl& d = *impl_;
   std::unique_lock lock(d.mutex);
   if (d.shut_down) return;
-  // Every call that looks at the port under the lock now fails at once.
-  d.shut_down = true;
-  d.state_changed.Signal();
-  d.shutdown_event.Signal();
-  d.unlocked_uses_done.wait(lock, [&d] { return d.unlocked_uses == 0; });
+  d.BeginShutdown(lock);
   d.ReleasePort();
 }
 
