@@ -433,6 +433,9 @@ TEST_F(ProgrammingRunTest, AFailedRestartLeavesNothingOfTheRunBefore) {
 constexpr const char* kUnreadable = "/proc/self/mem";
 
 TEST_F(ProgrammingRunTest, AnImageThatCannotBeReadIsRefusedWithTheSystemsText) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a file of Linux, with Linux's text for the error";
+#endif
   if (!std::filesystem::is_regular_file(kUnreadable)) GTEST_SKIP() << "no " << kUnreadable;
   dialogs.chosen_file = kUnreadable;
   form->BPicSourceClick();
