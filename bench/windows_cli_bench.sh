@@ -35,7 +35,7 @@ per_block_ms() {
   head -c $((24 * blocks)) /dev/urandom >"$work/image.cry"
   local command=("$linux_cli" --port winport)
   [ "$side" = linux ] || command=("$wine" "$windows_cli" --port COM9)
-  tests/windows/with_simulated_port.sh "$sim" COM9 "$work/sim" "${sim_options[@]}" -- \
+  tests/windows_e2e/with_simulated_port.sh "$sim" COM9 "$work/sim" "${sim_options[@]}" -- \
     "${command[@]}" "$work/image.cry" >/dev/null 2>&1 </dev/null ||
     { echo "the $side run failed" >&2; cat "$work/sim/sim.log" >&2; exit 1; }
   cmp -s "$work/image.cry" "$work/sim/received.bin" || { echo "$side: image differs" >&2; exit 1; }

@@ -1,6 +1,6 @@
 #pragma once
 // A plain model of the window's controls. Handlers read and write these
-// objects; a view (src/toolkit/qt) renders them and follows every change
+// objects; a view (src/view/qt) renders them and follows every change
 // through the observers, and feeds clicks, picks and keys back.
 #include <cstdint>
 #include <functional>

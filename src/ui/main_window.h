@@ -1,7 +1,7 @@
 #pragma once
 // TForm1, the main window, as a plain model: its controls are members with
 // their window names and every handler works on them directly. The Qt window
-// (src/toolkit/qt) is only a view of it; the command-line front end and the
+// (src/view/qt) is only a view of it; the command-line front end and the
 // tests drive it without a display.
 #include <cstdint>
 #include <functional>

@@ -4,7 +4,7 @@
 #include <numeric>
 
 #include "link/records.h"
-#include "loader/fake_link_port.h"
+#include "ui/fake_link_port.h"
 
 namespace quarnel {
 namespace {

@@ -4,9 +4,9 @@
 #include <QIcon>
 
 #include "toolkit/application.h"
-#include "toolkit/qt/qt_dialog_service.h"
-#include "toolkit/qt/qt_event_loop.h"
-#include "toolkit/qt/qt_form_view.h"
+#include "view/qt/qt_dialog_service.h"
+#include "view/qt/qt_event_loop.h"
+#include "view/qt/qt_form_view.h"
 #include "ui/main_window.h"
 
 int main(int argc, char* argv[]) {

@@ -1,15 +1,15 @@
 // quarnel: the window program on Windows. The thread's message loop drives
 // the main loop and the system's own controls show the main window;
 // everything the window does lives in the window model.
-#include "toolkit/win32/win32_api.h"
+#include "view/win32/win32_api.h"
 // clang-format off
 #include <objbase.h>
 // clang-format on
 
 #include "toolkit/application.h"
-#include "toolkit/win32/win32_dialog_service.h"
-#include "toolkit/win32/win32_event_loop.h"
-#include "toolkit/win32/win32_form_view.h"
+#include "view/win32/win32_dialog_service.h"
+#include "view/win32/win32_event_loop.h"
+#include "view/win32/win32_form_view.h"
 #include "ui/main_window.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {

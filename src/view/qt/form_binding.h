@@ -1,0 +1,63 @@
+#pragma once
+// The form as a top-level window: fixed client size with a single border,
+// close and system menu only, its caption as title, closing through the
+// form, and the form's look at the keys before the focused control.
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+#include "view/qt/control_binding.h"
+
+namespace tk {
+
+// The top-level widget; closing it asks the form to close.
+class FormWindow : public QWidget {
+ public:
+  FormWindow();
+  std::function<void()> on_close;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+};
+
+// Installed on the application while the form previews keys: sees each key
+// press meant for the window before the focused control does.
+class KeyPreviewFilter : public QObject {
+ public:
+  KeyPreviewFilter(TForm& form, QWidget& window) : form_(form), window_(window) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  TForm& form_;
+  QWidget& window_;
+  // Qt offers a key the focused widget leaves to each parent in turn; the
+  // form sees it only the first time.
+  const QEvent* last_event_ = nullptr;
+  QPointer<QWidget> last_receiver_;
+};
+
+class FormBinding : public ControlBinding {
+ public:
+  FormBinding(QtFormView& view, TForm& form, FormWindow& window);
+  ~FormBinding() override;
+  // Until the view is shown, the window stays hidden whatever the form says.
+  void SetShown(bool shown);
+
+ protected:
+  void Apply(Change change) override;
+  void ApplyGeometry() override;
+  void ApplyVisible() override;
+
+ private:
+  void ApplyStyle();
+  TForm& form_;
+  FormWindow& window_;
+  std::unique_ptr<KeyPreviewFilter> key_filter_;
+  bool filter_installed_ = false;
+  bool shown_ = false;
+};
+
+}  // namespace tk
