@@ -45,6 +45,11 @@ std::string ByteToHex(uint8_t value) {
   return std::string{kHexDigits[value >> 4], kHexDigits[value & 0x0F]};
 }
 
+std::string WordToHex(uint16_t value) {
+  return ByteToHex(static_cast<uint8_t>(value >> 8)) +
+         ByteToHex(static_cast<uint8_t>(value & 0xFF));
+}
+
 int32_t HexToInt(std::string_view text) {
   // Unsigned arithmetic: a long or odd text wraps around instead of
   // overflowing; the decoder only ever passes two or four characters.

@@ -15,6 +15,8 @@ constexpr int BlockSize = 24;
 
 // Two upper-case hex characters, high nibble first.
 std::string ByteToHex(uint8_t value);
+// Four upper-case hex characters: a status word as the target sends it.
+std::string WordToHex(uint16_t value);
 // Reads hex text without validating it: every character counts as a digit
 // (lower case as upper case; others give values outside 0..15); "" gives 0.
 int32_t HexToInt(std::string_view text);

@@ -9,6 +9,9 @@ namespace platform {
 struct PortEntry {
   std::string device;       // opens as a device name
   std::string description;  // for display, e.g. the adapter's product
+  // How a port list shows it: the device, or a virtual port's own name
+  // ("sim0"), as the rest of the window and the command line name it.
+  std::string name;
 };
 
 // The machine's serial ports in natural order, then the virtual ports.

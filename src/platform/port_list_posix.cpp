@@ -102,6 +102,7 @@ std::vector<PortEntry> ListSerialPorts(const fs::path& sys_root, const fs::path&
       port.device = node.string();
     }
     port.description = product.empty() ? name : product + " (" + name + ")";
+    port.name = port.device;
     found.push_back({name, std::move(port)});
   }
   std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
@@ -112,7 +113,8 @@ std::vector<PortEntry> ListSerialPorts(const fs::path& sys_root, const fs::path&
   for (auto& f : found) ports.push_back(std::move(f.entry));
   if (include_virtual) {
     for (const std::string& path : ListVirtualPorts()) {
-      ports.push_back({path, "Virtual port (" + fs::path(path).filename().string() + ")"});
+      const std::string name = fs::path(path).filename().string();
+      ports.push_back({path, "Virtual port (" + name + ")", name});
     }
   }
   return ports;

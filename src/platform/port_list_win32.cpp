@@ -113,7 +113,7 @@ std::vector<PortEntry> ListSerialPorts() {
   for (std::string& name : names) {
     const auto it = friendly.find(name);
     std::string description = it != friendly.end() ? it->second : name;
-    ports.push_back({std::move(name), std::move(description)});
+    ports.push_back({name, std::move(description), name});
   }
   return ports;
 }

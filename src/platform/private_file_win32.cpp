@@ -10,20 +10,68 @@
 #include "platform/wide_text_win32.h"
 
 namespace platform {
+namespace {
 
-PrivateFile::PrivateFile(const std::string& name, std::span<const uint8_t> bytes) {
-  namespace fs = std::filesystem;
+namespace fs = std::filesystem;
+
+constexpr wchar_t kOwnerName[] = L".owner";
+
+// The owner's file is held open without sharing for as long as its process
+// lives: whoever can open it so finds a directory whose owner has died.
+UniqueHandle OpenOwner(const fs::path& path, DWORD disposition) {
+  return UniqueHandle(::CreateFileW(path.wstring().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                    nullptr, disposition, FILE_ATTRIBUTE_HIDDEN, nullptr));
+}
+
+void RemoveDirectory(const fs::path& directory) {
+  std::error_code ignored;
+  // The copy is read-only: take that off, or it cannot be removed.
+  for (const auto& entry : fs::directory_iterator(directory, ignored)) {
+    ::SetFileAttributesW(entry.path().wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+  fs::remove_all(directory, ignored);
+}
+
+void RemoveStaleCopies(const fs::path& temp) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(temp, error)) {
+    if (!entry.path().filename().string().starts_with(PrivateFile::kDirectoryPrefix)) continue;
+    UniqueHandle owner = OpenOwner(entry.path() / kOwnerName, OPEN_EXISTING);
+    if (!owner) continue;  // held by its live owner, or not there
+    owner.Reset();
+    RemoveDirectory(entry.path());
+  }
+}
+
+}  // namespace
+
+struct PrivateFile::Owner {
+  UniqueHandle handle;
+};
+
+PrivateFile::PrivateFile(const std::string& name, std::span<const uint8_t> bytes)
+    : owner_(std::make_unique<Owner>()) {
   // The user's temporary directory is the user's own; a fresh directory in
   // it keeps the copy apart from every other file.
+  const fs::path temp = fs::temp_directory_path();
+  RemoveStaleCopies(temp);
   std::random_device random;
   fs::path directory;
   for (int attempt = 0;; ++attempt) {
-    directory = fs::temp_directory_path() / ("quarnel-" + std::to_string(random()));
+    directory = temp / (std::string(kDirectoryPrefix) + std::to_string(random()));
     std::error_code error;
     if (fs::create_directory(directory, error)) break;
     if (attempt == 100) throw std::system_error(error, "cannot make a temporary directory");
   }
   directory_ = directory.string();
+  // Created and held in one call: never found unheld while this process lives.
+  owner_->handle = OpenOwner(directory / kOwnerName, CREATE_NEW);
+  if (!owner_->handle) {
+    const DWORD error = ::GetLastError();
+    RemoveDirectory(directory);
+    throw std::system_error(static_cast<int>(error), std::system_category(),
+                            "cannot lock " + directory_);
+  }
   path_ = (directory / name).string();
   UniqueHandle file(::CreateFileW(WideFromUtf8(path_).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                   nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -44,16 +92,14 @@ PrivateFile::PrivateFile(const std::string& name, std::span<const uint8_t> bytes
     ::SetFileAttributesW(WideFromUtf8(path_).c_str(), FILE_ATTRIBUTE_READONLY);
     return;
   }
-  std::error_code ignored;
-  fs::remove_all(directory_, ignored);
+  owner_->handle.Reset();
+  RemoveDirectory(directory);
   throw std::system_error(static_cast<int>(error), std::system_category(), "cannot write " + path_);
 }
 
 PrivateFile::~PrivateFile() {
-  std::error_code ignored;
-  // The copy is read-only: take that off, or it cannot be removed.
-  ::SetFileAttributesW(WideFromUtf8(path_).c_str(), FILE_ATTRIBUTE_NORMAL);
-  std::filesystem::remove_all(directory_, ignored);
+  owner_->handle.Reset();
+  RemoveDirectory(fs::path(WideFromUtf8(directory_)));
 }
 
 }  // namespace platform

@@ -40,11 +40,13 @@ void TForm1::CreateSerialPort() {
 
 void TForm1::GetAvailSerialports(tk::TComboBox& list) {
   std::vector<std::string> names;
+  listed_devices_.clear();
   if (env_.list_ports) {
     names = env_.list_ports();
   } else {
     for (const platform::PortEntry& entry : platform::ListSerialPorts()) {
-      names.push_back(entry.device);
+      names.push_back(entry.name);
+      listed_devices_[entry.name] = entry.device;
     }
   }
   list.Clear();
@@ -68,8 +70,10 @@ void TForm1::connectClick(tk::TObject*) {
     // out then.
     if (!sequence_.under_way) return;
     AppendLogLine(Memo1, "Start Capture");
+    SetPhase(SequencePhase::kCapture);
     LocateClick(&Locate);
     ArmCaptureLimit();
+    ArmCaptureHint();
     return;
   }
   // Unless the guided timer closed the port at the end of its chain, the
@@ -115,7 +119,9 @@ void TForm1::VaCommDeviceGone(tk::TObject*) {
 
 void TForm1::PortLost() {
   if (!Connected()) return;
-  const std::string port = VaComm->DeviceTitle();
+  // Named as the port list shows it (a virtual port by its own name).
+  const std::string port =
+      sequence_.details.port.empty() ? VaComm->DeviceTitle() : sequence_.details.port;
   Gauge1.Hide();
   ClosePort(SequenceEnding::kPortLost);
   // Once, after the port is closed: nothing is left that could raise more.
@@ -147,7 +153,9 @@ void TForm1::OpenConnection() {
 
 void TForm1::OpenPort() {
   VaComm->Close();
-  VaComm->SetDeviceName(CCommPort.Text());
+  // A virtual port is listed by its name; it opens as its entry's path.
+  const auto listed = listed_devices_.find(CCommPort.Text());
+  VaComm->SetDeviceName(listed != listed_devices_.end() ? listed->second : CCommPort.Text());
   // The link always runs at 115200 8N1; the baud list is not consulted.
   VaComm->SetBaudrate(comm::br115200);
   VaComm->SetDatabits(comm::db8);

@@ -24,8 +24,15 @@ bool TForm1::GuidedTimerActsOn(int32_t code) {
 }
 
 void TForm1::ButChooseCCClick(tk::TObject*) {
-  // The next unit begins: the last one's result no longer applies.
-  LabResult.SetCaption("");
+  if (sequence_.under_way && phase_ == SequencePhase::kCapture) {
+    // The operator gives up on this port while the capture waits: the
+    // capture stops and the port closes, as with Disconnect, and the result
+    // line says so while another port is chosen.
+    StopSequence();
+  } else {
+    // The next unit begins: the last one's result no longer applies.
+    LabResult.SetCaption("");
+  }
   GetAvailSerialports(CCommPort);
   CCommPort.Show();
   CCommPort.SetEnabled(true);

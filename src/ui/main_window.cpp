@@ -6,14 +6,12 @@
 #include <ctime>
 
 #include "comm/VaComm.h"
+#include "ui/titles.h"
 #include "ui/window_geometry.h"
 
 namespace quarnel {
 namespace {
 
-// Not the application's title "Quarnel  V1.3" (app/window/main.cpp): the
-// caption carries the minor version too; both are meant as they are.
-constexpr char kWindowCaption[] = "Quarnel  V1.31";
 // A display that holds more lines than this loses its oldest one first.
 constexpr int kDisplayLineCap = 100;
 
@@ -23,7 +21,7 @@ TForm1::TForm1() : TForm1(Environment{}) {}
 
 TForm1::TForm1(Environment environment) : env_(std::move(environment)) {
   // A timer starts out running; the limits run only when a sequence asks.
-  for (tk::TTimer* limit : {&capture_limit_, &reset_limit_, &stall_check_}) {
+  for (tk::TTimer* limit : {&capture_limit_, &reset_limit_, &stall_check_, &capture_hint_}) {
     limit->SetEnabled(false);
   }
   BuildControls();
@@ -40,7 +38,7 @@ LinkPort& TForm1::Port() {
 }
 
 void TForm1::FormCreate(tk::TObject*) {
-  SetCaption(kWindowCaption);
+  SetCaption(kMainWindowCaption);
   Memo1.ClearLines();
   DataResponse.ClearLines();
   LabPowerOff.SetCaption("1. Turn off the power to the Unit/Controller");
@@ -76,6 +74,7 @@ void TForm1::FormKeyDown(tk::TObject*, uint16_t& key, tk::TShiftState) {
 void TForm1::AppendLogLine(tk::TMemo& display, const std::string& line) {
   if (display.LineCount() > kDisplayLineCap) display.DeleteFirstLine();
   display.AddLine(line);
+  if (&display == &Memo1 && env_.on_status_line) env_.on_status_line(line);
 }
 
 void TForm1::BClearStatusClick(tk::TObject*) {

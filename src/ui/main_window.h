@@ -1,20 +1,23 @@
 #pragma once
 // TForm1, the main window, as a plain model: its controls are members with
-// their window names and every handler works on them directly. The Qt window
-// (src/view/qt) is only a view of it; the command-line front end and the
-// tests drive it without a display.
+// their window names and every handler works on them directly. The Qt and
+// Win32 windows (src/view/) are only views of it; the command-line front end
+// and the tests drive it without a display, and follow it through the typed
+// state below, never through captions or display lines.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "link/link_port.h"
 #include "link/link_state.h"
 #include "operations/image_snapshot.h"
+#include "operations/sequence_outcome.h"
 #include "toolkit/controls.h"
-#include "ui/sequence_outcome.h"
 
 namespace comm {
 class TVaComm;
@@ -36,6 +39,16 @@ class TForm1 : public tk::TForm {
     SequenceLimits limits;
     // Told once at the end of every sequence how it ended.
     std::function<void(const SequenceOutcome&)> on_outcome;
+    // The image the front end has read and checked already: when the
+    // operator chooses that very file, the sequence programs this snapshot
+    // and the file is not read again. None: the chosen file is read.
+    ImageSnapshotPtr image;
+    // Every line written to the status display, as it is written.
+    std::function<void(const std::string&)> on_status_line;
+    // Where the sequence is, whenever that changes.
+    std::function<void(SequencePhase)> on_phase;
+    // A block of the image went out: the first, then each acknowledged one.
+    std::function<void(const RunProgress&)> on_progress;
   };
 
   // Builds every control, then runs FormCreate.
@@ -163,6 +176,10 @@ class TForm1 : public tk::TForm {
   const std::optional<SequenceOutcome>& LastOutcome() const { return last_outcome_; }
   // A sequence began with Connect and has not ended yet.
   bool SequenceUnderWay() const { return sequence_.under_way; }
+  // Where the sequence is; kOpening before the first one.
+  SequencePhase Phase() const { return phase_; }
+  // The port is open: Disconnect would close it.
+  bool PortOpen() const { return Connected(); }
   // What an operator does to stop the sequence under way: a capture that
   // still repeats is stopped, then the port closed.
   void StopSequence();
@@ -206,6 +223,19 @@ class TForm1 : public tk::TForm {
   void CaptureLimitPassed();
   void ResetLimitPassed();
   void CheckForStall();
+  void SetPhase(SequencePhase phase);
+  // A block went out: the gauge, the outcome's count and the front end.
+  void NoteBlockSent();
+  // While the capture waits with no answer at all, the result line says
+  // what to check once kCaptureHintMs have passed.
+  void ArmCaptureHint();
+  void ShowCaptureHint();
+  // The image at `path`: the front end's snapshot when it is that file,
+  // otherwise read now.
+  std::variant<ImageSnapshotPtr, ImageProblem> ReadImage(const std::string& path) const;
+  // The result line's words while a sequence runs (a hint, a retransmission),
+  // in the text colour.
+  void ShowRunningNote(const std::string& text);
   // The end of every sequence leaves a way on: the port can be chosen again,
   // and the result line says how it ended.
   void ShowEnding(const SequenceOutcome& outcome);
@@ -234,6 +264,9 @@ class TForm1 : public tk::TForm {
   Environment env_;
   std::unique_ptr<LinkPort> own_port_;  // adapter over VaComm
   SequenceRecord sequence_;
+  SequencePhase phase_ = SequencePhase::kOpening;
+  // The devices behind the names the port list shows.
+  std::map<std::string, std::string> listed_devices_;
   // The image read before the first erase, for the run that follows.
   ImageSnapshotPtr checked_image_;
   std::optional<SequenceOutcome> last_outcome_;
@@ -241,6 +274,7 @@ class TForm1 : public tk::TForm {
   tk::TTimer capture_limit_{nullptr};
   tk::TTimer reset_limit_{nullptr};
   tk::TTimer stall_check_{nullptr};
+  tk::TTimer capture_hint_{nullptr};
 };
 
 }  // namespace quarnel

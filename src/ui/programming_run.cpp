@@ -43,7 +43,7 @@ void TForm1::BPicSourceClick(tk::TObject*) {
   }
   // Checked at once: found only when programming starts, a missing or empty
   // image would cost the unit its capture and three erases for nothing.
-  const auto checked = ImageSnapshot::Take(OpenDialog1.FileName);
+  const auto checked = ReadImage(OpenDialog1.FileName);
   if (const auto* problem = std::get_if<ImageProblem>(&checked)) {
     BPicProgram.SetEnabled(false);
     RefuseImage(*problem);
@@ -57,8 +57,15 @@ void TForm1::BPicSourceClick(tk::TObject*) {
   AppendLogLine(Memo1, SourceFileName);
 }
 
+std::variant<ImageSnapshotPtr, ImageProblem> TForm1::ReadImage(const std::string& path) const {
+  // A front end that read the image already hands its snapshot over: one
+  // read per process, and the unit gets what was checked.
+  if (env_.image && env_.image->Path() == path) return env_.image;
+  return ImageSnapshot::Take(path);
+}
+
 bool TForm1::TakeImageBeforeErasing() {
-  auto taken = ImageSnapshot::Take(SourceFileName);
+  auto taken = ReadImage(SourceFileName);
   if (const auto* problem = std::get_if<ImageProblem>(&taken)) {
     RefuseImage(*problem);
     return false;
@@ -104,7 +111,7 @@ void TForm1::BPicProgramClick(tk::TObject*) {
   // exactly those bytes. Started by hand, the run reads it now.
   ImageSnapshotPtr image = std::exchange(checked_image_, nullptr);
   if (!image || image->Path() != SourceFileName) {
-    auto taken = ImageSnapshot::Take(SourceFileName);
+    auto taken = ReadImage(SourceFileName);
     if (const auto* problem = std::get_if<ImageProblem>(&taken)) {
       AppendLogLine(Memo1, problem->kind == ImageProblem::Kind::kEmpty
                                ? "Error accessing file " + SourceFileName
@@ -121,13 +128,13 @@ void TForm1::BPicProgramClick(tk::TObject*) {
   const uint64_t whole_blocks = image->Size() / BlockSize;
   Gauge1.SetMaxValue(static_cast<int>(std::min<uint64_t>(whole_blocks, INT_MAX)));
   BlocksSent = 1;
-  Gauge1.SetProgress(BlocksSent);
+  SetPhase(SequencePhase::kProgram);
 
   Block block;
   image->CopyBlock(0, block);
   AppendLogLine(Memo1, "Programming from " + SourceFileName);
   SendDataRecord(Link, block, Port());
-  sequence_.details.blocks_sent = BlocksSent;
+  NoteBlockSent();
   Timer1.SetEnabled(true);
   RetryCount = 0;
   DisableTargetButtons();
@@ -135,6 +142,8 @@ void TForm1::BPicProgramClick(tk::TObject*) {
 
 void TForm1::HandleBlockAck(const std::string& record) {
   Timer1.SetEnabled(false);
+  // An answer came: no retransmission to tell of any more.
+  if (SourceFileOpen) ShowRunningNote("");
   const auto status = static_cast<uint16_t>(TargetStatus);
   const AckMeaning meaning = MeaningOfAck(status);
   if (meaning != AckMeaning::kGoOn) {
@@ -161,9 +170,8 @@ void TForm1::HandleBlockAck(const std::string& record) {
   SourceImage->CopyBlock(next, block);
   tk::MainLoop().Pause(kPacingPauseMs);
   if (BlocksSent < INT32_MAX) ++BlocksSent;
-  Gauge1.SetProgress(BlocksSent);
   SendDataRecord(Link, block, Port());
-  sequence_.details.blocks_sent = BlocksSent;
+  NoteBlockSent();
   Timer1.SetInterval(kRetransmitIntervalMs);
   Timer1.SetEnabled(true);
   RetryCount = 0;
@@ -175,6 +183,10 @@ void TForm1::ProgramSupervisor(tk::TObject*) {
   if (RetransmissionDue(RetryCount)) {
     ResendLastRecord(Link, Port());
     ++sequence_.details.retransmissions;
+    // The gauge stands still meanwhile: say that the run goes on.
+    ShowRunningNote("No answer to block " + std::to_string(BlocksSent) + " — sending it again (" +
+                    std::to_string(RetryCount + 1) + " of " + std::to_string(kSendingsPerRecord) +
+                    ")");
     Timer1.SetInterval(kRetransmitIntervalMs);
     Timer1.SetEnabled(true);
     // The run goes on: a late answer still counts, so the guided chain is
@@ -182,6 +194,7 @@ void TForm1::ProgramSupervisor(tk::TObject*) {
     return;
   }
   // The gauge stays where the run stopped, showing how far it got.
+  ShowRunningNote("");
   AppendLogLine(Memo1, "FAILED - Comms Timeout Error");
   UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus));
   SourceImage.reset();
@@ -192,6 +205,8 @@ void TForm1::ProgramSupervisor(tk::TObject*) {
 }
 
 void TForm1::ProgrammingComplete() {
+  ShowRunningNote("");
+  SetPhase(SequencePhase::kReset);
   Gauge1.Hide();
   Gauge1.SetProgress(0);
   // While the guided chain still resets the target and closes the port, a
@@ -201,6 +216,14 @@ void TForm1::ProgrammingComplete() {
   SourceFileOpen = false;
   UpdateButtonsForStatus(static_cast<uint16_t>(TargetStatus));
   LastResponseCode = kRunEndedMarker;
+}
+
+void TForm1::NoteBlockSent() {
+  Gauge1.SetProgress(BlocksSent);
+  sequence_.details.blocks_sent = BlocksSent;
+  if (env_.on_progress && SourceImage) {
+    env_.on_progress({BlocksSent, sequence_.details.blocks_total, SourceImage->Size()});
+  }
 }
 
 }  // namespace quarnel

@@ -1,7 +1,8 @@
 #include "ui/result_line.h"
 
-#include <cstdio>
 #include <filesystem>
+
+#include "link/records.h"
 
 namespace quarnel {
 namespace {
@@ -10,12 +11,6 @@ namespace {
 std::string ShortName(const std::string& path) {
   const std::string name = std::filesystem::path(path).filename().string();
   return name.empty() ? path : name;
-}
-
-std::string Hex4(uint16_t value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04X", value);
-  return text;
 }
 
 std::string Bytes(const SequenceOutcome& outcome) {
@@ -33,7 +28,7 @@ ResultLine ResultLineFor(const SequenceOutcome& outcome) {
       return {"Unit programmed — " + Bytes(outcome) + target, true};
     case SequenceEnding::kAbortedByTarget:
       return {"NOT programmed: the unit reported an error" +
-              (outcome.status ? " (status " + Hex4(*outcome.status) + ")" : std::string()) +
+              (outcome.status ? " (status " + WordToHex(*outcome.status) + ")" : std::string()) +
               kStartAgain};
     case SequenceEnding::kNoAnswerToCapture:
       return {
@@ -64,6 +59,7 @@ ResultLine ResultLineFor(const SequenceOutcome& outcome) {
               std::to_string(outcome.last_response_code) + ") starts no further step" +
               kStartAgain};
     case SequenceEnding::kFailed:
+    case SequenceEnding::kCouldNotStart:
       return {"NOT programmed: " + outcome.message};
   }
   return {"NOT programmed"};

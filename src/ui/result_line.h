@@ -4,7 +4,7 @@
 // the colour that tells success from failure at a glance.
 #include <string>
 
-#include "ui/sequence_outcome.h"
+#include "operations/sequence_outcome.h"
 
 namespace quarnel {
 

@@ -1,6 +1,6 @@
 // How a sequence ends: what the window notes while it runs, the limits a
 // front end may add, and the one place that raises the ending.
-#include "ui/sequence_outcome.h"
+#include "operations/sequence_outcome.h"
 
 #include <algorithm>
 #include <climits>
@@ -16,6 +16,9 @@ namespace {
 
 // How often a stall limit is looked at.
 constexpr uint32_t kStallCheckMs = 250;
+// How long the capture waits without a word from the port before the result
+// line says what to check.
+constexpr uint32_t kCaptureHintMs = 30000;
 
 // The result line: dark green for a programmed unit, red for anything else,
 // both readable on the panel's grey.
@@ -45,6 +48,7 @@ void TForm1::BeginSequence() {
   Stop(capture_limit_);
   Stop(reset_limit_);
   Stop(stall_check_);
+  Stop(capture_hint_);
   sequence_ = SequenceRecord{};
   sequence_.under_way = true;
   sequence_.started_ms = NowMs();
@@ -52,7 +56,9 @@ void TForm1::BeginSequence() {
   last_outcome_.reset();
   checked_image_.reset();
   LabResult.SetCaption("");
-  // Running: a new pick of a port must not disconnect the chain midway.
+  SetPhase(SequencePhase::kOpening);
+  // Running: a new pick of a port must not disconnect the chain midway (the
+  // capture's wait excepted, see ArmCaptureHint).
   ButChooseCC.SetEnabled(false);
   if (const auto stall_ms = env_.limits.stall_ms) {
     stall_check_.OnTimer = [this](tk::TObject*) { CheckForStall(); };
@@ -67,6 +73,7 @@ void TForm1::EndSequence(SequenceEnding ending, const std::string& message) {
   Stop(capture_limit_);
   Stop(reset_limit_);
   Stop(stall_check_);
+  Stop(capture_hint_);
 
   SequenceOutcome outcome = sequence_.details;
   outcome.ending = ending;
@@ -79,7 +86,42 @@ void TForm1::EndSequence(SequenceEnding ending, const std::string& message) {
   last_outcome_ = outcome;
   checked_image_.reset();
   ShowEnding(outcome);
+  SetPhase(SequencePhase::kEnded);
   if (env_.on_outcome) env_.on_outcome(outcome);
+}
+
+void TForm1::SetPhase(SequencePhase phase) {
+  if (phase == phase_) return;
+  phase_ = phase;
+  if (env_.on_phase) env_.on_phase(phase);
+}
+
+void TForm1::ShowRunningNote(const std::string& text) {
+  if (LabResult.Caption() == text) return;
+  tk::TFont font = LabResult.Font();
+  font.color = tk::clWindowText;
+  LabResult.SetFont(font);
+  LabResult.SetCaption(text);
+}
+
+void TForm1::ArmCaptureHint() {
+  if (!sequence_.under_way) return;
+  // The operator may give up on this port while the capture waits: Choose
+  // Comport stops it and closes the port (see ButChooseCCClick).
+  ButChooseCC.SetEnabled(true);
+  StartOnce(capture_hint_, kCaptureHintMs, [this](tk::TObject*) { ShowCaptureHint(); });
+}
+
+void TForm1::ShowCaptureHint() {
+  Stop(capture_hint_);
+  if (!sequence_.under_way || sequence_.captured) return;
+  const SequenceOutcome& details = sequence_.details;
+  if (details.lines_received == 0) {
+    ShowRunningNote("No answer from the port yet: is the unit on this port and powered?");
+  } else if (details.answers_accepted == 0) {
+    ShowRunningNote(
+        "Lines arrive from the port, but none is an answer: check the wiring and the line speed");
+  }
 }
 
 void TForm1::ShowEnding(const SequenceOutcome& outcome) {
@@ -107,6 +149,13 @@ void TForm1::NoteAnswer(const std::string& target_id, uint16_t status, int32_t c
   details.target_id = target_id;
   details.status = status;
   if (code == kInLoaderModeCode) {
+    if (!sequence_.captured && sequence_.under_way) {
+      // The unit is there: the chain runs on its own from now on.
+      Stop(capture_hint_);
+      ShowRunningNote("");
+      ButChooseCC.SetEnabled(false);
+      SetPhase(SequencePhase::kErase);
+    }
     sequence_.captured = true;
     Stop(capture_limit_);
   } else if (code == kDeviceResetCode) {

@@ -6,9 +6,9 @@
 
 #include "app/cli/cli_options.h"
 #include "app/cli/outcome_report.h"
-#include "app/cli/port_choice.h"
 #include "app/cli/progress_line.h"
 #include "app/cli/status_output.h"
+#include "station/port_choice.h"
 
 namespace quarnel::cli {
 namespace {
@@ -218,12 +218,13 @@ TEST(PortChoice, FindsTheEntryByItselfOrByTheVirtualPortsName) {
   const std::vector<std::string> entries{"/dev/ttyS0", "/run/user/1/quarnel/ports/sim0",
                                          "/run/user/1/quarnel/ports/sim1",
                                          "/tmp/quarnel-1/ports/sim1"};
-  EXPECT_EQ(FindPortEntry(entries, "/dev/ttyS0"), 0);
-  EXPECT_EQ(FindPortEntry(entries, "sim0"), 1);
-  EXPECT_EQ(FindPortEntry(entries, "sim1"), -1) << "two entries of that name: none is guessed";
-  EXPECT_EQ(FindPortEntry(entries, "ports/sim0"), -1);
-  EXPECT_EQ(FindPortEntry(entries, "ttyUSB0"), -1);
-  EXPECT_EQ(FindPortEntry(entries, ""), -1);
+  EXPECT_EQ(station::FindPortEntry(entries, "/dev/ttyS0"), 0);
+  EXPECT_EQ(station::FindPortEntry(entries, "sim0"), 1);
+  EXPECT_EQ(station::FindPortEntry(entries, "sim1"), -1)
+      << "two entries of that name: none is guessed";
+  EXPECT_EQ(station::FindPortEntry(entries, "ports/sim0"), -1);
+  EXPECT_EQ(station::FindPortEntry(entries, "ttyUSB0"), -1);
+  EXPECT_EQ(station::FindPortEntry(entries, ""), -1);
 }
 
 }  // namespace

@@ -120,6 +120,11 @@ TEST_F(PortListOnFakeTree, RealPortsInNaturalOrderThenVirtualPorts) {
   EXPECT_EQ(ports[1].description, "ttyS0");
   EXPECT_EQ(ports[4].description, "FTDI FT232R USB UART (ttyUSB0)");
   EXPECT_EQ(ports[5].description, "Virtual port (sim2)");
+  // A list shows a virtual port by its own name, as the operator names it;
+  // a machine's port by the name it opens as.
+  EXPECT_EQ(ports[5].name, "sim2");
+  EXPECT_EQ(ports[6].name, "sim10");
+  EXPECT_EQ(ports[4].name, ports[4].device);
 }
 
 TEST_F(PortListOnFakeTree, WithoutVirtualPortsAndWithoutTypeAttribute) {

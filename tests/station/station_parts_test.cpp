@@ -1,24 +1,40 @@
 // The parts of a supervised run that need no simulator: the port list, the
-// unit log's lines and their atomic appends, the results as JSON, the
-// supervisor's queue and what the operator sees.
+// unit log's lines and their atomic appends, the supervisor's queue and its
+// children's readers, and what the operator sees.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
 
 #include "app/cli/cli_options.h"
 #include "app/cli/live_view.h"
-#include "app/cli/port_runner.h"
-#include "app/cli/station_ports.h"
-#include "app/cli/unit_log.h"
-#include "app/cli/unit_result.h"
+#include "station/child_runner.h"
+#include "station/station_ports.h"
+#include "station/unit_log.h"
+#include "station/unit_result.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
 
 namespace quarnel::cli {
 namespace {
+
+using station::ChildEnded;
+using station::ChildLine;
+using station::ChildRunner;
+using station::FormatUnitLogLine;
+using station::MakeUnitLogEntry;
+using station::ParsePortsFile;
+using station::PlanPorts;
+using station::PortIdentity;
+using station::StopRequest;
+using station::SupervisorInput;
+using station::SupervisorQueue;
+using station::UnitLog;
+using station::UnitLogEntry;
+using station::UnitResult;
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -73,7 +89,7 @@ TEST(StationPorts, IdentityFollowsLinksToTheDevice) {
 
 UnitResult Programmed() {
   UnitResult result;
-  result.ending = "programmed";
+  result.ending = SequenceEnding::kProgrammed;
   result.port = "sim0";
   result.target_id = "1A2B";
   result.status = 0x4010;
@@ -87,32 +103,6 @@ UnitResult Programmed() {
   result.unit_elapsed_ms = 4000;
   result.reason = "programming complete";
   return result;
-}
-
-TEST(UnitResults, SurviveTheWayThroughAChildsOutcomeEvent) {
-  const UnitResult sent = Programmed();
-  // The parent reads what the child printed.
-  const UnitResult read = UnitResultFromJson(json::parse(ToJson(sent).dump()));
-  EXPECT_EQ(read.ending, sent.ending);
-  EXPECT_EQ(read.target_id, sent.target_id);
-  EXPECT_EQ(read.status, sent.status);
-  EXPECT_EQ(read.blocks_sent, 42);
-  EXPECT_EQ(read.retransmissions, 3);
-  EXPECT_EQ(read.image_size, 1000u);
-  EXPECT_EQ(read.image_sha256, sent.image_sha256);
-  EXPECT_EQ(read.unit_elapsed_ms, 4000);
-  EXPECT_EQ(read.exit_status, 0);
-  // An event cut short says the unit failed rather than passed.
-  EXPECT_EQ(UnitResultFromJson(json::parse(R"({"event":"outcome"})")).exit_status, 1);
-}
-
-TEST(UnitResults, AStationStoppedWhileWaitingForAUnitIsNoAttempt) {
-  UnitResult waiting;
-  waiting.ending = "stopped_by_operator";
-  EXPECT_FALSE(IsUnitAttempt(waiting));
-  waiting.target_id = "1A2B";  // stopped with a unit under way
-  EXPECT_TRUE(IsUnitAttempt(waiting));
-  EXPECT_TRUE(IsUnitAttempt(Programmed()));
 }
 
 TEST(UnitLogLines, CarryTheUnitsTimesAndDetails) {
@@ -190,54 +180,77 @@ TEST(UnitLogFile, WritersSharingTheFileNeverMixTheirLines) {
   }
 }
 
-TEST(SupervisorQueue, HandsOverEventsInOrderAndWaitsNoLongerThanItsDeadline) {
-  EventQueue queue;
+TEST(SupervisorQueue, HandsOverInputInOrderAndWaitsNoLongerThanItsDeadline) {
+  SupervisorQueue queue;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(queue.Wait(start + 50ms).empty());
   EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
 
+  std::atomic<int> posted{0};
+  queue.SetOnPost([&posted] { ++posted; });
   std::thread poster([&queue] {
-    for (int i = 0; i < 100; ++i)
-      queue.Post({RunnerEvent::Kind::kOutputLine, 0, 1, std::to_string(i), 0});
-    queue.Post({RunnerEvent::Kind::kEnded, 0, 1, {}, 7});
+    for (int i = 0; i < 100; ++i) queue.Post(ChildLine{0, 1, true, std::to_string(i), {}, {}});
+    queue.Post(ChildEnded{0, 1, 7});
   });
-  std::vector<RunnerEvent> seen;
-  while (seen.empty() || seen.back().kind != RunnerEvent::Kind::kEnded) {
-    for (auto& event : queue.Wait(std::nullopt)) seen.push_back(std::move(event));
+  std::vector<SupervisorInput> seen;
+  while (seen.empty() || !std::holds_alternative<ChildEnded>(seen.back())) {
+    for (auto& input : queue.Wait(std::nullopt)) seen.push_back(std::move(input));
   }
   poster.join();
   ASSERT_EQ(seen.size(), 101u);
-  for (int i = 0; i < 100; ++i) EXPECT_EQ(seen[static_cast<size_t>(i)].text, std::to_string(i));
-  EXPECT_EQ(seen.back().exit_status, 7);
+  for (int i = 0; i < 100; ++i) {
+    EXPECT_EQ(std::get<ChildLine>(seen[static_cast<size_t>(i)]).text, std::to_string(i));
+  }
+  EXPECT_EQ(std::get<ChildEnded>(seen.back()).exit_status, 7);
+  // A front end driven by another loop is woken once per post.
+  EXPECT_EQ(posted.load(), 101);
+  queue.Post(StopRequest{2});
+  ASSERT_EQ(queue.Take().size(), 1u);
+  EXPECT_TRUE(queue.Take().empty());
 }
 
-TEST(SupervisorRunner, HandsOnAChildsLinesAndThenItsEnd) {
-  EventQueue queue;
+TEST(SupervisorRunner, HandsOnAChildsLinesReadAsEventsAndThenItsEnd) {
+  SupervisorQueue queue;
   {
-    PortRunner runner(queue, 2, 5, "/bin/sh",
-                      {"-c", "printf 'one\\ntw'; sleep 0.1; printf 'o\\n'; echo oops >&2; exit 4"});
-    std::vector<RunnerEvent> seen;
-    while (seen.empty() || seen.back().kind != RunnerEvent::Kind::kEnded) {
-      for (auto& event : queue.Wait(std::chrono::steady_clock::now() + 10s)) {
-        seen.push_back(std::move(event));
+    // A phase event written in two pieces, a line that is no event, a line on stderr.
+    ChildRunner runner(queue, 2, 5, "/bin/sh",
+                       {"-c",
+                        "printf '{\"event\":\"phase\",\"phase\":\"era'; sleep 0.1; "
+                        "printf 'se\",\"time\":\"2026-12-09T04:05:06.789Z\"}\nplain\n'; "
+                        "echo oops >&2; exit 4"});
+    std::vector<SupervisorInput> seen;
+    while (seen.empty() || !std::holds_alternative<ChildEnded>(seen.back())) {
+      for (auto& input : queue.Wait(std::chrono::steady_clock::now() + 10s)) {
+        seen.push_back(std::move(input));
       }
     }
-    std::vector<std::string> output;
+    std::vector<ChildLine> output;
     std::vector<std::string> errors;
-    for (const auto& event : seen) {
-      EXPECT_EQ(event.slot, 2u);
-      EXPECT_EQ(event.run, 5u);
-      if (event.kind == RunnerEvent::Kind::kOutputLine) output.push_back(event.text);
-      if (event.kind == RunnerEvent::Kind::kErrorLine) errors.push_back(event.text);
+    for (const auto& input : seen) {
+      if (const auto* line = std::get_if<ChildLine>(&input)) {
+        EXPECT_EQ(line->slot, 2u);
+        EXPECT_EQ(line->run, 5u);
+        if (line->error_stream) {
+          errors.push_back(line->text);
+        } else {
+          output.push_back(*line);
+        }
+      }
     }
-    // A line written in two pieces arrives whole.
-    EXPECT_THAT(output, ElementsAre("one", "two"));
+    ASSERT_EQ(output.size(), 2u);
+    ASSERT_TRUE(output[0].event.has_value());
+    EXPECT_EQ(std::get<station::PhaseEvent>(output[0].event->event).phase, SequencePhase::kErase);
+    EXPECT_FALSE(output[1].event.has_value());
+    EXPECT_EQ(output[1].text, "plain");
+    EXPECT_FALSE(output[1].unreadable.empty());
     EXPECT_THAT(errors, ElementsAre("oops"));
-    EXPECT_EQ(seen.back().exit_status, 4);
+    const auto& ended = std::get<ChildEnded>(seen.back());
+    EXPECT_EQ(ended.exit_status, 4);
+    EXPECT_EQ(ended.slot, 2u);
   }
   // A child that does not end by itself is ended with its runner.
   const auto start = std::chrono::steady_clock::now();
-  { PortRunner runner(queue, 0, 1, "/bin/sleep", {"30"}); }
+  { ChildRunner runner(queue, 0, 1, "/bin/sleep", {"30"}); }
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 }
 

@@ -1,8 +1,9 @@
 // How the guided sequence ends, as the operator meets it: the image checked
 // before anything is erased, a cancelled dialog that sends nothing, a port
-// that vanishes, and at every ending a way on and a result line that says how
-// it ended. Virtual time; Connect opens a pseudo-terminal, the records go to
-// the fake link port unless a test uses the window's own port.
+// that vanishes, a capture given up, and at every ending a way on and a
+// result line that says how it ended (and, while it runs, what it waits
+// for). Front ends follow the same sequence through typed state. Virtual time; Connect opens a
+// pseudo-terminal, the records go to the fake link port unless a test uses the window's own port.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -23,13 +24,20 @@ class GuidedEndings : public WindowTest {
  protected:
   GuidedEndings() : image(Image(CountingBytes(48))) { Recreate(); }
 
-  void Recreate(bool own_port = false) {
+  void Recreate(bool own_port = false, ImageSnapshotPtr checked_image = nullptr) {
     form.reset();
     outcomes.clear();
+    phases.clear();
+    progress.clear();
+    status_lines.clear();
     TForm1::Environment environment = Environment();
     if (own_port) environment.port = nullptr;
     environment.list_ports = [this] { return std::vector<std::string>{pty.SlavePath()}; };
     environment.on_outcome = [this](const SequenceOutcome& o) { outcomes.push_back(o); };
+    environment.on_phase = [this](SequencePhase phase) { phases.push_back(phase); };
+    environment.on_progress = [this](const RunProgress& p) { progress.push_back(p); };
+    environment.on_status_line = [this](const std::string& line) { status_lines.push_back(line); };
+    environment.image = std::move(checked_image);
     form = std::make_unique<TForm1>(std::move(environment));
   }
 
@@ -70,9 +78,21 @@ class GuidedEndings : public WindowTest {
 
   SequenceEnding Ending() const { return outcomes.at(0).ending; }
 
+  // The capture commands written since `mark` (writes of the fake port).
+  size_t CapturesSince(size_t mark) const {
+    size_t captures = 0;
+    for (size_t i = mark; i < port.writes.size(); ++i) {
+      if (port.writes[i].size() > 8 && HexToInt(port.writes[i].substr(7, 2)) == 3) ++captures;
+    }
+    return captures;
+  }
+
   platform::PseudoTerminal pty;
   std::string image;
   std::vector<SequenceOutcome> outcomes;
+  std::vector<SequencePhase> phases;
+  std::vector<RunProgress> progress;
+  std::vector<std::string> status_lines;
 };
 
 TEST_F(GuidedEndings, AProgrammedUnitEndsGreenAndTheNextConnectClearsTheLine) {
@@ -232,6 +252,137 @@ TEST_F(GuidedEndings, TheResultLineStandsBetweenStepFourAndTheGauge) {
   EXPECT_FALSE(line.Showing());
   PressF12();
   EXPECT_TRUE(line.Showing());
+}
+
+// A wrong port (the machine's own first serial port, say) never answers: the
+// operator is not stuck there. Choose Comport stays usable while the capture
+// waits, and pressing it stops the capture and closes the port.
+TEST_F(GuidedEndings, ChooseComportGivesUpAWaitingCaptureAndOpensTheList) {
+  ChooseAndConnect(image);
+  EXPECT_TRUE(form->ButChooseCC.Enabled());
+  EXPECT_FALSE(form->ButConnectProgram.Enabled());
+  loop.AdvanceBy(5000);
+  form->ButChooseCC.Click();
+
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(Ending(), SequenceEnding::kStoppedByOperator);
+  EXPECT_EQ(form->connect.Caption(), "Connect");
+  EXPECT_EQ(Status().back(), "Comm Port Closed");
+  EXPECT_EQ(form->LabResult.Caption(), "Stopped — the unit is NOT programmed");
+  EXPECT_TRUE(form->CCommPort.DroppedDown());
+  EXPECT_TRUE(form->CCommPort.Enabled());
+  // Nothing more goes out on the port given up.
+  const size_t mark = port.writes.size();
+  loop.AdvanceBy(10000);
+  EXPECT_EQ(port.writes.size(), mark);
+  // The next pick starts again as usual.
+  form->CCommPort.Pick(0);
+  EXPECT_TRUE(form->ButConnectProgram.Enabled());
+}
+
+// Once the unit answered, the chain must not be cut short by a new pick.
+TEST_F(GuidedEndings, ChooseComportIsOffFromTheCapturesAnswerToTheEnd) {
+  ChooseAndConnect(image);
+  Answer(3, kLoaderMode);
+  EXPECT_FALSE(form->ButChooseCC.Enabled());
+  loop.AdvanceBy(kTick);
+  EXPECT_FALSE(form->ButChooseCC.Enabled());
+}
+
+TEST_F(GuidedEndings, ACaptureWithoutAnyAnswerSaysWhatToCheckAfterThirtySeconds) {
+  ChooseAndConnect(image);
+  loop.AdvanceBy(29000);
+  EXPECT_EQ(form->LabResult.Caption(), "");
+  loop.AdvanceBy(1000);
+  EXPECT_EQ(form->LabResult.Caption(),
+            "No answer from the port yet: is the unit on this port and powered?");
+  // Words, not a verdict: in the text's own colour.
+  EXPECT_EQ(form->LabResult.Font().color, tk::clWindowText);
+  EXPECT_GT(CapturesSince(0), 50u) << "the capture goes on as it always does";
+  // The unit answers: the hint goes.
+  Answer(3, kLoaderMode);
+  EXPECT_EQ(form->LabResult.Caption(), "");
+}
+
+TEST_F(GuidedEndings, LinesThatAreNoAnswersPointAtTheWiringInstead) {
+  ChooseAndConnect(image);
+  Receive("garbage at the wrong speed\r\n");
+  loop.AdvanceBy(30000);
+  EXPECT_EQ(form->LabResult.Caption(),
+            "Lines arrive from the port, but none is an answer: check the wiring and the line "
+            "speed");
+}
+
+// While a block is sent again and again the gauge stands still: the result
+// line's place says that the run goes on, until the answer comes.
+TEST_F(GuidedEndings, RetransmissionsOfABlockAreShownUntilItsAnswerComes) {
+  ChooseAndConnect(image);
+  ThroughTheErases();
+  Answer(4, kLoaderMode);  // block 1
+  ASSERT_EQ(form->BlocksSent, 2);
+  loop.AdvanceBy(2000);
+  EXPECT_EQ(form->LabResult.Caption(), "No answer to block 2 — sending it again (2 of 10)");
+  loop.AdvanceBy(2000);
+  EXPECT_EQ(form->LabResult.Caption(), "No answer to block 2 — sending it again (3 of 10)");
+  Answer(4, kLoaderMode);
+  EXPECT_EQ(form->LabResult.Caption(), "");
+  EXPECT_EQ(outcomes.size(), 0u);
+}
+
+TEST_F(GuidedEndings, TheLastSendingsEndIsTheFailuresLineNotARetransmissions) {
+  ChooseAndConnect(image);
+  ThroughTheErases();
+  loop.AdvanceBy(18000);
+  EXPECT_EQ(form->LabResult.Caption(), "No answer to block 1 — sending it again (10 of 10)");
+  loop.AdvanceBy(2000 + kTick);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(form->LabResult.Caption(),
+            "NOT programmed: no answer to a data record — switch the unit off and start again");
+}
+
+// A front end follows the sequence through typed state: the phases in order,
+// each block, every status line as it is written, the port's state.
+TEST_F(GuidedEndings, FrontEndsFollowPhasesBlocksAndLinesWithoutReadingControls) {
+  EXPECT_EQ(form->Phase(), SequencePhase::kOpening);
+  EXPECT_EQ(status_lines, form->Memo1.Lines()) << "Program Ready, while the window was made";
+  ChooseAndConnect(image);
+  EXPECT_TRUE(form->PortOpen());
+  ThroughTheErases();
+  while (form->SourceFileOpen) Answer(4, kLoaderMode);
+  loop.AdvanceBy(kTick);
+  Answer(9, 0x0000);
+  loop.AdvanceBy(kTick);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_FALSE(form->PortOpen());
+  EXPECT_EQ(phases, (std::vector<SequencePhase>{SequencePhase::kCapture, SequencePhase::kErase,
+                                                SequencePhase::kProgram, SequencePhase::kReset,
+                                                SequencePhase::kEnded}));
+  // 48 bytes: two blocks, each told once, with what the run sends.
+  ASSERT_EQ(progress.size(), 2u);
+  EXPECT_EQ(progress[0].blocks_sent, 1);
+  EXPECT_EQ(progress[1].blocks_sent, 2);
+  EXPECT_EQ(progress[1].blocks_total, 2);
+  EXPECT_EQ(progress[1].image_size, 48u);
+  EXPECT_EQ(status_lines, form->Memo1.Lines());
+}
+
+// The image a front end has read is the one the unit gets: the file is not
+// read again, so what was checked is what is programmed.
+TEST_F(GuidedEndings, TheFrontEndsSnapshotIsProgrammedAndTheFileNotReadAgain) {
+  const std::vector<uint8_t> checked = CountingBytes(24);
+  Recreate(false, ImageSnapshot::FromBytes(image, checked));
+  std::filesystem::remove(image);  // a file read now would be refused
+  ChooseAndConnect(image);
+  ThroughTheErases();
+  ASSERT_TRUE(form->SourceFileOpen);
+  EXPECT_EQ(testing::PayloadOf(port.writes.back()), checked);
+  Answer(4, kLoaderMode);
+  loop.AdvanceBy(kTick);
+  Answer(9, 0x0000);
+  loop.AdvanceBy(kTick);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(Ending(), SequenceEnding::kProgrammed);
+  EXPECT_EQ(outcomes[0].image_size, 24u);
 }
 
 }  // namespace

@@ -4,12 +4,12 @@
 #include <variant>
 
 #include "app/cli/cli_options.h"
-#include "app/cli/exit_status.h"
 #include "app/cli/guided_session.h"
 #include "app/cli/help_text.h"
 #include "app/cli/station.h"
 #include "platform/port_list.h"
 #include "quarnel_version.h"
+#include "station/exit_status.h"
 
 namespace quarnel::cli {
 namespace {

@@ -12,14 +12,14 @@
 #include "app/cli/image_check.h"
 #include "app/cli/json_events.h"
 #include "app/cli/outcome_report.h"
-#include "app/cli/port_choice.h"
 #include "app/cli/progress_line.h"
 #include "app/cli/status_output.h"
-#include "app/cli/unit_log.h"
 #include "link/records.h"
 #include "platform/child_process.h"
 #include "platform/stop_signal_watcher.h"
 #include "platform/terminal.h"
+#include "station/port_choice.h"
+#include "station/unit_log.h"
 #include "toolkit/headless_event_loop.h"
 #include "ui/main_window.h"
 
@@ -27,7 +27,6 @@ namespace quarnel::cli {
 namespace {
 
 constexpr char kProgramName[] = "quarnel-cli";
-constexpr char kConnectedCaption[] = "Disconnect";
 // How long one turn of the loop may wait before the stop flag is looked at
 // again.
 constexpr int64_t kLoopTurnMs = 200;
@@ -38,8 +37,6 @@ constexpr uint32_t kResetAnswerLimitMs = 10000;
 constexpr uint32_t kStallLimitMs = 4000;
 // Progress events at most this often (and for the last block).
 constexpr int64_t kProgressEventMs = 250;
-// The status bit of a target in its loader mode: the capture was answered.
-constexpr int32_t kLoaderModeBit = 0x4000;
 
 // A message for the operator: on stderr, or a message event with --json.
 void Report(JsonEvents* events, const std::string& text) {
@@ -71,8 +68,9 @@ class Session {
     // Before the window exists: its port threads must inherit the blocked signals.
     platform::StopSignalWatcher signals(
         [this](int signal_number) { StopRequested(signal_number); });
-    form_ = std::make_unique<TForm1>(FormEnvironment(request_));
-    WatchForm();
+    // Nothing is open yet; the window's first lines follow.
+    NotePhase(SequencePhase::kOpening);
+    form_ = std::make_unique<TForm1>(FormEnvironment());
 
     Connect();
     if (connected_) {
@@ -85,37 +83,27 @@ class Session {
   }
 
   // How the unit's sequence ended; after Run().
-  const UnitResult& Unit() const { return unit_; }
+  const station::UnitResult& Unit() const { return unit_; }
 
  private:
-  // The window with the limits of a run that nobody watches: the capture
+  // The window with the limits of a run that nobody watches (the capture
   // limit asked for, and bounded waits for the reset's answer and for a
-  // chain that cannot go on.
-  static TForm1::Environment FormEnvironment(const ProgramRequest& request) {
+  // chain that cannot go on), the image this process has read, and the
+  // typed state the session follows.
+  TForm1::Environment FormEnvironment() {
     TForm1::Environment environment;
-    if (request.capture_timeout_s) {
+    if (request_.capture_timeout_s) {
       // At most a week: the milliseconds fit.
       environment.limits.capture_ms =
-          static_cast<uint32_t>(std::llround(*request.capture_timeout_s * 1000.0));
+          static_cast<uint32_t>(std::llround(*request_.capture_timeout_s * 1000.0));
     }
     environment.limits.reset_answer_ms = kResetAnswerLimitMs;
     environment.limits.stall_ms = kStallLimitMs;
+    environment.image = image_.snapshot;
+    environment.on_status_line = [this](const std::string& line) { PrintStatus(line); };
+    environment.on_phase = [this](SequencePhase phase) { NotePhase(phase); };
+    environment.on_progress = [this](const RunProgress& progress) { ShowProgress(progress); };
     return environment;
-  }
-
-  void WatchForm() {
-    TForm1& form = *form_;
-    // Lines the window wrote while it was being created ("Program Ready").
-    for (const std::string& line : form.Memo1.Lines()) PrintStatus(line);
-    form.Memo1.AddObserver([this](tk::TControl& control, tk::Change change) {
-      if (change != tk::Change::LineAdded) return;
-      const auto& lines = static_cast<tk::TMemo&>(control).Lines();
-      if (lines.empty()) return;
-      PrintStatus(lines.back());
-    });
-    form.Gauge1.AddObserver([this](tk::TControl&, tk::Change change) {
-      if (change == tk::Change::Gauge || change == tk::Change::Visible) ShowProgress();
-    });
   }
 
   // Choose Comport, the pick in the list, Connect/Program device.
@@ -123,7 +111,7 @@ class Session {
     TForm1& form = *form_;
     tk::RunGuarded([&] {
       form.ButChooseCC.Click();
-      const int entry = FindPortEntry(form.CCommPort.Items(), request_.port);
+      const int entry = station::FindPortEntry(form.CCommPort.Items(), request_.port);
       if (entry >= 0) {
         form.CCommPort.Pick(entry);
       } else {
@@ -132,12 +120,10 @@ class Session {
       }
       form.ButConnectProgram.Click();
     });
-    connected_ = form.connect.Caption() == kConnectedCaption && form.SequenceUnderWay();
-    NotePhase();
+    connected_ = form.PortOpen() && form.SequenceUnderWay();
   }
 
   void PrintStatus(const std::string& line) {
-    NotePhase();
     if (events_ != nullptr) {
       events_->Status(line);
     } else {
@@ -145,24 +131,17 @@ class Session {
     }
   }
 
-  // Where the sequence is, from the window's own state: the capture until
-  // the target reports its loader mode, then the erases until the first
-  // block, the blocks while the gauge shows, then the reset.
-  std::string CurrentPhase() const {
-    const TForm1& form = *form_;
-    if (!connected_) return "opening";
-    if (form.BlocksSent > 0) return form.Gauge1.Visible() ? "program" : "reset";
-    if ((form.TargetStatus & kLoaderModeBit) != 0) return "erase";
-    return "capture";
-  }
-
-  void NotePhase() {
-    if (!form_) return;
-    const std::string phase = CurrentPhase();
-    if (phase == phase_) return;
+  // The window's phase; the sequence's end is told with the outcome.
+  void NotePhase(SequencePhase phase) {
+    if (phase == SequencePhase::kEnded || phase == phase_) return;
     phase_ = phase;
-    if (phase != "opening" && phase != "capture" && !unit_started_ms_) {
+    // The unit arrived when it answered the capture.
+    if (phase != SequencePhase::kOpening && phase != SequencePhase::kCapture && !unit_started_ms_) {
       unit_started_ms_ = loop_.NowMs();
+    }
+    if (phase != SequencePhase::kProgram) {
+      progress_.Clear();
+      first_block_ms_.reset();
     }
     if (events_ != nullptr) events_->Phase(phase);
   }
@@ -203,13 +182,13 @@ class Session {
         Report(events_, result.reason + " (exit status " + std::to_string(result.status) + ")");
       }
     }
-    unit_ = MakeUnitResult(form_->LastOutcome(), result);
+    unit_ = station::MakeUnitResult(form_->LastOutcome(), result.status, result.reason);
     if (unit_.port.empty()) unit_.port = request_.port;
     // The image as the operator named it, also when a private copy was read.
     if (request_.image_label && !unit_.image_path.empty()) unit_.image_path = *request_.image_label;
     if (unit_started_ms_) unit_.unit_elapsed_ms = loop_.NowMs() - *unit_started_ms_;
     if (events_ != nullptr) {
-      events_->Phase("ended");
+      events_->Phase(SequencePhase::kEnded);
       events_->Outcome(unit_);
     }
     return result;
@@ -225,26 +204,17 @@ class Session {
     return ResultOf(form_->LastOutcome(), stop_signal_.load());
   }
 
-  void ShowProgress() {
-    TForm1& form = *form_;
-    if (!form.Gauge1.Visible() || form.BlocksSent <= 0) {
-      progress_.Clear();
-      first_block_ms_.reset();
-      return;
-    }
+  void ShowProgress(const RunProgress& progress) {
     const int64_t now = loop_.NowMs();
     if (!first_block_ms_) first_block_ms_ = now;
     ProgressSnapshot snapshot;
-    snapshot.blocks_sent = form.BlocksSent;
-    // The image the run sends, as the window read it.
-    const uint64_t size = form.SourceImage ? form.SourceImage->Size() : image_.size;
-    snapshot.blocks_total = static_cast<int64_t>((size + BlockSize - 1) / BlockSize);
-    snapshot.bytes_total = size;
-    snapshot.bytes_sent =
-        std::min<uint64_t>(static_cast<uint64_t>(form.BlocksSent) * BlockSize, size);
+    snapshot.blocks_sent = progress.blocks_sent;
+    snapshot.blocks_total = progress.blocks_total;
+    snapshot.bytes_total = progress.image_size;
+    snapshot.bytes_sent = std::min<uint64_t>(
+        static_cast<uint64_t>(std::max(progress.blocks_sent, 0)) * BlockSize, progress.image_size);
     snapshot.elapsed_s = static_cast<double>(now - *first_block_ms_) / 1000.0;
     const bool last = snapshot.blocks_sent >= snapshot.blocks_total;
-    NotePhase();
     if (events_ != nullptr) {
       if (last || !last_progress_event_ms_ || now - *last_progress_event_ms_ >= kProgressEventMs) {
         last_progress_event_ms_ = now;
@@ -295,8 +265,8 @@ class Session {
   std::optional<int64_t> first_block_ms_;
   std::optional<int64_t> last_progress_event_ms_;
   std::optional<int64_t> unit_started_ms_;  // when the target answered the capture
-  std::string phase_;
-  UnitResult unit_;
+  std::optional<SequencePhase> phase_;
+  station::UnitResult unit_;
   bool connected_ = false;  // Connect opened the port and the sequence runs
   std::optional<std::string> early_message_;
   std::unique_ptr<TForm1> form_;
@@ -315,14 +285,14 @@ ExitStatus RunGuidedSession(const ProgramRequest& request) {
     if (events == nullptr) {
       Report(events, message + " (exit status " + std::to_string(kExitCouldNotStart) + ")");
     } else {
-      UnitResult unit = MakeUnitResult(std::nullopt, {kExitCouldNotStart, message});
+      station::UnitResult unit = station::MakeUnitResult(std::nullopt, kExitCouldNotStart, message);
       unit.port = request.port;
       events->Outcome(unit);
     }
     return kExitCouldNotStart;
   };
   // A log that cannot be written stops the run before anything is erased.
-  std::optional<UnitLog> log;
+  std::optional<station::UnitLog> log;
   if (request.log) {
     try {
       log.emplace(*request.log);
@@ -342,10 +312,10 @@ ExitStatus RunGuidedSession(const ProgramRequest& request) {
   Report(events, DescribeImage(shown));
   Session session(request, image, events);
   const ExitStatus status = session.Run();
-  if (log && IsUnitAttempt(session.Unit())) {
+  if (log && station::IsUnitAttempt(session.Unit())) {
     std::string error;
-    const UnitLogEntry entry = MakeUnitLogEntry(session.Unit(), request.port, shown.absolute_path,
-                                                std::chrono::system_clock::now());
+    const station::UnitLogEntry entry = station::MakeUnitLogEntry(
+        session.Unit(), request.port, shown.absolute_path, std::chrono::system_clock::now());
     if (!log->Write(entry, error)) {
       Report(events, "could not write to the unit log " + log->path() + ": " + error);
       return status == kExitOk ? kExitFailed : status;

@@ -17,8 +17,8 @@ std::variant<ImageOk, ImageProblem> CheckImage(const std::string& path) {
   if (const auto* problem = std::get_if<quarnel::ImageProblem>(&taken)) {
     return ImageProblem{"image '" + path + "' " + problem->reason};
   }
-  const ImageSnapshot& image = *std::get<ImageSnapshotPtr>(taken);
-  return ImageOk{image.Path(), image.Size(), image.Sha256()};
+  const ImageSnapshotPtr& image = std::get<ImageSnapshotPtr>(taken);
+  return ImageOk{image->Path(), image->Size(), image->Sha256(), image};
 }
 
 std::string DescribeImage(const ImageOk& image) {

@@ -1,9 +1,12 @@
 #pragma once
-// The image is checked before the port is opened: the window would notice a
-// missing or empty image only once the target answered the capture.
+// The image is read and checked before the port is opened: the window would
+// notice a missing or empty image only once the target answered the capture.
+// The window then programs this very snapshot.
 #include <cstdint>
 #include <string>
 #include <variant>
+
+#include "operations/image_snapshot.h"
 
 namespace quarnel::cli {
 
@@ -11,6 +14,8 @@ struct ImageOk {
   std::string absolute_path;
   uint64_t size = 0;
   std::string sha256;  // 64 lower-case hex digits
+  // What was read: the run programs these bytes, the file is not read again.
+  ImageSnapshotPtr snapshot;
 };
 struct ImageProblem {
   std::string message;

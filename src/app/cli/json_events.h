@@ -1,25 +1,15 @@
 #pragma once
-// quarnel-cli --json: one JSON object a line on stdout, flushed at once.
-// Every event has "event" and "time" (UTC, ISO 8601 with milliseconds):
-//   status    a line of the status display: "line"
-//   message   what the plain output says on stderr: "text"
-//   phase     where the sequence is: "phase" (opening, capture, erase,
-//             program, reset, ended)
-//   progress  "blocks_sent", "blocks_total", "bytes_sent", "bytes_total",
-//             "bytes_per_s" (null until it can be measured)
-//   outcome   the ending, last: the fields of UnitResult
-#include <chrono>
-#include <nlohmann/json.hpp>
+// quarnel-cli --json: the run's events on stdout, one JSON object a line,
+// flushed at once, in the format the station library reads back
+// (station/child_events.h).
 #include <ostream>
 #include <string>
 
 #include "app/cli/progress_line.h"
-#include "app/cli/unit_result.h"
+#include "operations/sequence_outcome.h"
+#include "station/child_events.h"
 
 namespace quarnel::cli {
-
-// "2026-12-09T04:05:06.789Z"
-std::string UtcTimeText(std::chrono::system_clock::time_point when);
 
 class JsonEvents {
  public:
@@ -27,12 +17,12 @@ class JsonEvents {
 
   void Status(const std::string& line);
   void Message(const std::string& text);
-  void Phase(const std::string& phase);
+  void Phase(SequencePhase phase);
   void Progress(const ProgressSnapshot& progress);
-  void Outcome(const UnitResult& result);
+  void Outcome(const station::UnitResult& result);
 
  private:
-  void Emit(nlohmann::json event);
+  void Emit(const station::ChildEvent& event);
   std::ostream& out_;
 };
 

@@ -1,15 +1,9 @@
 #include "app/cli/outcome_report.h"
 
-#include <cstdio>
+#include "link/records.h"
 
 namespace quarnel::cli {
 namespace {
-
-std::string Hex4(uint16_t value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04X", value);
-  return text;
-}
 
 // Which image: "4000 bytes, SHA-256 ..." when one was read.
 std::string ImageNote(const SequenceOutcome& outcome) {
@@ -19,7 +13,7 @@ std::string ImageNote(const SequenceOutcome& outcome) {
 }
 
 std::string StatusNote(const SequenceOutcome& outcome) {
-  return outcome.status ? " (status " + Hex4(*outcome.status) + ")" : "";
+  return outcome.status ? " (status " + WordToHex(*outcome.status) + ")" : "";
 }
 
 std::string CaptureTimeOutReason(const SequenceOutcome& outcome) {
@@ -79,6 +73,8 @@ SessionResult ResultOf(const std::optional<SequenceOutcome>& outcome, int stop_s
                                ") starts no further step"};
     case SequenceEnding::kFailed:
       return {kExitFailed, "an error stopped the sequence: " + outcome->message};
+    case SequenceEnding::kCouldNotStart:
+      return {kExitCouldNotStart, "could not start: " + outcome->message};
   }
   return {kExitFailed, "the sequence ended in an unknown way"};
 }

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "app/cli/exit_status.h"
-#include "ui/sequence_outcome.h"
+#include "operations/sequence_outcome.h"
+#include "station/exit_status.h"
 
 namespace quarnel::cli {
 

@@ -1,9 +1,10 @@
 #pragma once
 // Several ports at once, or one port unit after unit (--station): the
-// program starts itself once per port and unit with --json and supervises
-// those children, so a fault on one fixture cannot stop or slow another.
+// program starts itself once per port and unit with --json, and the station
+// library supervises those children, so a fault on one fixture cannot stop
+// or slow another. What the operator sees are observers of it.
 #include "app/cli/cli_options.h"
-#include "app/cli/exit_status.h"
+#include "station/exit_status.h"
 
 namespace quarnel::cli {
 

@@ -4,10 +4,11 @@
 #include <QIcon>
 
 #include "toolkit/application.h"
+#include "ui/main_window.h"
+#include "ui/titles.h"
 #include "view/qt/qt_dialog_service.h"
 #include "view/qt/qt_event_loop.h"
 #include "view/qt/qt_form_view.h"
-#include "ui/main_window.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -23,7 +24,7 @@ int main(int argc, char* argv[]) {
   // The taskbar title is "V1.3" while the window's caption reads "V1.31"
   // (ui/main_window.cpp): both as the program has always shown them, not a
   // slip, and both with two blanks before the version.
-  application.SetTitle("Quarnel  V1.3");
+  application.SetTitle(quarnel::kApplicationTitle);
   application.SetDialogService(&dialogs);
 
   int status = 0;

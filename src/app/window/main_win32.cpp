@@ -7,10 +7,11 @@
 // clang-format on
 
 #include "toolkit/application.h"
+#include "ui/main_window.h"
+#include "ui/titles.h"
 #include "view/win32/win32_dialog_service.h"
 #include "view/win32/win32_event_loop.h"
 #include "view/win32/win32_form_view.h"
-#include "ui/main_window.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // The progress bar's class, and the common controls of the manifest's version.
@@ -27,7 +28,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The title of the message boxes is "V1.3" while the window's caption
     // reads "V1.31" (ui/main_window.cpp): both as the program has always
     // shown them, not a slip, and both with two blanks before the version.
-    application.SetTitle("Quarnel  V1.3");
+    application.SetTitle(quarnel::kApplicationTitle);
     application.SetDialogService(&dialogs);
     try {
       quarnel::TForm1 form;

@@ -1,6 +1,6 @@
-#include "app/cli/port_choice.h"
+#include "station/port_choice.h"
 
-namespace quarnel::cli {
+namespace quarnel::station {
 
 int FindPortEntry(const std::vector<std::string>& entries, const std::string& device) {
   for (size_t i = 0; i < entries.size(); ++i) {
@@ -20,4 +20,4 @@ int FindPortEntry(const std::vector<std::string>& entries, const std::string& de
   return found;
 }
 
-}  // namespace quarnel::cli
+}  // namespace quarnel::station

@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "app/cli/unit_result.h"
 #include "platform/append_file.h"
+#include "station/unit_result.h"
 
-namespace quarnel::cli {
+namespace quarnel::station {
 
 struct UnitLogEntry {
   std::chrono::system_clock::time_point start;
@@ -42,4 +42,4 @@ class UnitLog {
   std::unique_ptr<platform::AppendFile> file_;
 };
 
-}  // namespace quarnel::cli
+}  // namespace quarnel::station

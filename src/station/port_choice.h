@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace quarnel::cli {
+namespace quarnel::station {
 
 // The index of the port list entry that `device` names: the entry itself, or,
 // for a bare name such as "sim0", the one entry whose last path part it is
@@ -11,4 +11,4 @@ namespace quarnel::cli {
 // and the name is then typed into the list's text as it stands.
 int FindPortEntry(const std::vector<std::string>& entries, const std::string& device);
 
-}  // namespace quarnel::cli
+}  // namespace quarnel::station

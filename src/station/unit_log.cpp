@@ -1,40 +1,12 @@
-#include "app/cli/unit_log.h"
+#include "station/unit_log.h"
 
-#include <cstdio>
-#include <ctime>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
-#include "app/cli/json_events.h"
+#include "station/event_names.h"
+#include "station/json_text.h"
 
-namespace quarnel::cli {
-namespace {
-
-// "2026-12-09T05:05:06.789+0100": the station's own clock, with its offset.
-std::string LocalTimeText(std::chrono::system_clock::time_point when) {
-  using namespace std::chrono;
-  const auto ms = duration_cast<milliseconds>(when.time_since_epoch()).count();
-  const std::time_t seconds = system_clock::to_time_t(when);
-  char date[32];
-  char offset[8];
-  {
-    // std::localtime shares one result and the time zone's state among
-    // threads: one at a time.
-    static std::mutex mutex;
-    std::lock_guard lock(mutex);
-    const std::tm* local = std::localtime(&seconds);
-    if (local == nullptr) return {};
-    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", local);
-    std::strftime(offset, sizeof offset, "%z", local);
-  }
-  char text[48];
-  std::snprintf(text, sizeof text, "%s.%03d%s", date, static_cast<int>(((ms % 1000) + 1000) % 1000),
-                offset);
-  return text;
-}
-
-}  // namespace
+namespace quarnel::station {
 
 UnitLogEntry MakeUnitLogEntry(const UnitResult& result, const std::string& port,
                               const std::string& image_path,
@@ -64,14 +36,14 @@ std::string FormatUnitLogLine(const UnitLogEntry& entry) {
       {"image", entry.image_path},
       {"image_size", r.image_size ? nlohmann::json(*r.image_size) : nlohmann::json()},
       {"image_sha256", r.image_sha256},
-      {"outcome", r.ending},
+      {"outcome", EndingName(r.ending)},
       {"exit_status", r.exit_status},
       {"blocks", r.blocks_sent},
       {"blocks_total", r.blocks_total},
       {"retransmissions", r.retransmissions},
       {"duration_s", static_cast<double>(duration_ms) / 1000.0},
   };
-  return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  return JsonLine(line) + "\n";
 }
 
 UnitLog::UnitLog(const std::string& path) : path_(path) {
@@ -87,4 +59,4 @@ bool UnitLog::Write(const UnitLogEntry& entry, std::string& error) {
   return file_->Append(FormatUnitLogLine(entry), error);
 }
 
-}  // namespace quarnel::cli
+}  // namespace quarnel::station

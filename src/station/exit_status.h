@@ -1,6 +1,7 @@
 #pragma once
-// The exit statuses of quarnel-cli: what a calling script sees.
-namespace quarnel::cli {
+// The exit statuses of quarnel-cli: what a calling script sees, and what a
+// station records for every unit.
+namespace quarnel {
 
 enum ExitStatus : int {
   kExitOk = 0,              // programmed, and the target answered the reset
@@ -14,4 +15,4 @@ enum ExitStatus : int {
   kExitSignalBase = 128,    // + the signal: 130 for Ctrl-C, 143 for SIGTERM
 };
 
-}  // namespace quarnel::cli
+}  // namespace quarnel

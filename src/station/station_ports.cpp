@@ -1,13 +1,13 @@
-#include "app/cli/station_ports.h"
+#include "station/station_ports.h"
 
 #include <filesystem>
 #include <sstream>
 
-#include "app/cli/port_choice.h"
 #include "platform/device_names.h"
 #include "platform/port_list.h"
+#include "station/port_choice.h"
 
-namespace quarnel::cli {
+namespace quarnel::station {
 
 std::vector<std::string> ParsePortsFile(const std::string& text) {
   std::vector<std::string> ports;
@@ -57,4 +57,4 @@ std::string PortIdentity(const std::string& name) {
   return error ? device : resolved.string();
 }
 
-}  // namespace quarnel::cli
+}  // namespace quarnel::station

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace quarnel::cli {
+namespace quarnel::station {
 
 struct StationPort {
   std::string name;                    // as given
@@ -27,4 +27,4 @@ std::vector<StationPort> PlanPorts(const std::vector<std::string>& names,
 // otherwise.
 std::string PortIdentity(const std::string& name);
 
-}  // namespace quarnel::cli
+}  // namespace quarnel::station

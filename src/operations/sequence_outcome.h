@@ -1,5 +1,5 @@
 #pragma once
-// How a sequence of the window ended, as a value. A sequence runs from
+// How a sequence of the window ended, and where it is, as values. A sequence runs from
 // Connect to its ending; the window raises the ending where its own
 // behaviour ends the sequence, once. Front ends, logs and result lines read
 // this value; nothing reads the status display to learn how things went.
@@ -23,7 +23,24 @@ enum class SequenceEnding {
   kResetBeforeProgramming,  // the target answered a reset before any image was programmed
   kStalled,                 // the stall limit passed with nothing waiting and no step to start
   kFailed,                  // an error that no handler caught ended it (`message`)
+  // Never raised by the window: a front end refused to begin (the image, the
+  // log or the port list would not do), so nothing of the sequence began.
+  // Stays last: kSequenceEndingCount counts up to it.
+  kCouldNotStart,
 };
+inline constexpr int kSequenceEndingCount = static_cast<int>(SequenceEnding::kCouldNotStart) + 1;
+
+// Where a sequence is: the port being opened, the capture (waiting for the
+// unit), the erases, the image being sent, the reset, and its end.
+enum class SequencePhase {
+  kOpening,
+  kCapture,
+  kErase,
+  kProgram,
+  kReset,
+  kEnded,  // stays last: kSequencePhaseCount counts up to it
+};
+inline constexpr int kSequencePhaseCount = static_cast<int>(SequencePhase::kEnded) + 1;
 
 // What is known of the sequence when it ends.
 struct SequenceOutcome {
@@ -61,6 +78,14 @@ struct SequenceOutcome {
   // The error's text for kPortNotOpened and kFailed; for kImageRefused what
   // is wrong with the image: "not found", "is empty", "cannot be read: ...".
   std::string message;
+};
+
+// How far a programming run is: blocks sent (the one awaiting its answer
+// included) of the image's blocks.
+struct RunProgress {
+  int32_t blocks_sent = 0;
+  int32_t blocks_total = 0;
+  uint64_t image_size = 0;
 };
 
 // Limits the window itself does not have. A front end that sets one gets the

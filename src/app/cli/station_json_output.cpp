@@ -1,0 +1,45 @@
+#include "app/cli/station_json_output.h"
+
+#include <chrono>
+
+namespace quarnel::cli {
+
+void StationJsonOutput::Write(const std::string& line) {
+  out_ << line << '\n' << std::flush;
+}
+
+void StationJsonOutput::Emit(size_t slot, const station::ChildEvent& event) {
+  Write(station::EncodeEvent(event, std::chrono::system_clock::now(),
+                             supervisor_.Slots()[slot].plan.port));
+}
+
+void StationJsonOutput::ChildEventArrived(size_t slot, const station::TimedEvent& timed) {
+  // As the child wrote it, at its time, with the port.
+  Write(station::EncodeEvent(timed.event, timed.time, supervisor_.Slots()[slot].plan.port));
+}
+
+void StationJsonOutput::ChildTextArrived(size_t slot, const std::string& text,
+                                         const std::string& unreadable) {
+  Emit(slot, station::MessageEvent{
+                 unreadable.empty() ? text : "unreadable event (" + unreadable + "): " + text});
+}
+
+void StationJsonOutput::SlotNote(size_t slot, const std::string& text) {
+  Emit(slot, station::MessageEvent{text});
+}
+
+void StationJsonOutput::UnitRecorded(size_t slot, const station::UnitResult& result,
+                                     bool from_child) {
+  // The child's own outcome event is passed on as it arrives.
+  if (!from_child) Emit(slot, station::OutcomeEvent{result});
+}
+
+void StationJsonOutput::Finish(int exit_status) {
+  std::vector<station::UnitResult> units;
+  for (const station::SlotState& state : supervisor_.Slots()) {
+    if (state.last) units.push_back(*state.last);
+  }
+  Write(station::EncodeSummary(units, exit_status, std::chrono::system_clock::now()));
+}
+
+}  // namespace quarnel::cli

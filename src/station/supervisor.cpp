@@ -1,0 +1,255 @@
+#include "station/supervisor.h"
+
+#include <algorithm>
+
+#include "station/exit_status.h"
+
+namespace quarnel::station {
+
+struct Supervisor::Child {
+  std::unique_ptr<RunningChild> runner;
+  uint64_t run = 0;
+  Clock::time_point started{};
+  std::optional<Clock::time_point> restart_at;
+  bool reported = false;  // the running child reported its outcome
+};
+
+Supervisor::Supervisor(std::vector<SlotPlan> slots, Options options, ChildLauncher& launcher,
+                       UnitRecordSink* records)
+    : options_(std::move(options)), launcher_(launcher), records_(records) {
+  for (SlotPlan& plan : slots) {
+    SlotState state;
+    state.plan = std::move(plan);
+    slots_.push_back(std::move(state));
+  }
+  children_.resize(slots_.size());
+}
+
+// Out of line: Child is complete here. The children are ended and their
+// readers joined before the slots go.
+Supervisor::~Supervisor() {
+  children_.clear();
+}
+
+void Supervisor::Start() {
+  for (size_t slot = 0; slot < slots_.size(); ++slot) {
+    const SlotPlan& plan = slots_[slot].plan;
+    if (plan.duplicate_of) {
+      FailSlot(slot, "the port " + plan.port + " was given twice (as " +
+                         slots_[*plan.duplicate_of].plan.port + "); it is programmed once");
+      continue;
+    }
+    StartChild(slot);
+  }
+}
+
+void Supervisor::StartChild(size_t slot) {
+  Child& child = children_[slot];
+  SlotState& state = slots_[slot];
+  child.runner.reset();
+  ++child.run;
+  child.reported = false;
+  child.started = options_.now();
+  state.activity = SlotActivity::kStarting;
+  state.phase.reset();
+  state.progress.reset();
+  try {
+    const std::vector<std::string> args =
+        options_.child_args ? options_.child_args(state.plan) : std::vector<std::string>{};
+    child.runner = launcher_.Launch(slot, child.run, args);
+  } catch (const std::exception& error) {
+    FailSlot(slot, std::string("could not start the program for this port: ") + error.what());
+    return;
+  }
+  Changed(slot);
+}
+
+void Supervisor::FailSlot(size_t slot, const std::string& reason) {
+  SlotState& state = slots_[slot];
+  UnitResult result;
+  result.ending = SequenceEnding::kCouldNotStart;
+  result.port = state.plan.port;
+  result.exit_status = kExitCouldNotStart;
+  result.reason = reason;
+  state.last = result;
+  state.activity = SlotActivity::kDone;
+  state.stopped_because = reason;
+  Worst(kExitCouldNotStart);
+  for (StationObserver* observer : observers_) observer->UnitRecorded(slot, result, false);
+  Changed(slot);
+}
+
+void Supervisor::Handle(const SupervisorInput& input) {
+  if (const auto* stop = std::get_if<StopRequest>(&input)) return RequestStop(stop->signal);
+  if (const auto* line = std::get_if<ChildLine>(&input)) return HandleLine(*line);
+  const auto& ended = std::get<ChildEnded>(input);
+  if (ended.slot < slots_.size() && ended.run == children_[ended.slot].run) {
+    Ended(ended.slot, ended.exit_status);
+  }
+}
+
+void Supervisor::HandleLine(const ChildLine& line) {
+  if (line.slot >= slots_.size() || line.run != children_[line.slot].run) return;
+  if (line.event) return HandleEvent(line.slot, *line.event);
+  for (StationObserver* observer : observers_) {
+    observer->ChildTextArrived(line.slot, line.text, line.unreadable);
+  }
+}
+
+void Supervisor::HandleEvent(size_t slot, const TimedEvent& timed) {
+  SlotState& state = slots_[slot];
+  std::optional<UnitResult> outcome;
+  if (const auto* phase = std::get_if<PhaseEvent>(&timed.event)) {
+    state.activity = SlotActivity::kRunning;
+    state.phase = phase->phase;
+    if (phase->phase != SequencePhase::kProgram) state.progress.reset();
+  } else if (const auto* progress = std::get_if<ProgressEvent>(&timed.event)) {
+    state.activity = SlotActivity::kRunning;
+    state.progress = *progress;
+  } else if (const auto* ended = std::get_if<OutcomeEvent>(&timed.event)) {
+    children_[slot].reported = true;
+    outcome = ended->unit;
+    outcome->port = state.plan.port;
+  }
+  if (outcome) Record(slot, *outcome, true);
+  for (StationObserver* observer : observers_) observer->ChildEventArrived(slot, timed);
+  Changed(slot);
+}
+
+void Supervisor::Record(size_t slot, const UnitResult& result, bool from_child) {
+  SlotState& state = slots_[slot];
+  const bool attempt = IsUnitAttempt(result);
+  // In station mode a child stopped while it waited for a unit is no unit.
+  if (options_.station && !attempt) return;
+  state.last = result;
+  Worst(result.exit_status);
+  if (result.exit_status == kExitOk) {
+    ++state.passed;
+  } else {
+    ++state.failed;
+  }
+  for (StationObserver* observer : observers_) observer->UnitRecorded(slot, result, from_child);
+  if (!result.image_sha256.empty() && !options_.image_sha256.empty() &&
+      result.image_sha256 != options_.image_sha256) {
+    // Cannot happen with the private copy; said loudly if it does.
+    Note(slot, "the unit got an image with SHA-256 " + result.image_sha256 +
+                   ", not the one checked at the start");
+    Worst(kExitFailed);
+  }
+  if (records_ != nullptr && attempt) {
+    std::string error;
+    if (!records_->Keep(state.plan, result, error)) {
+      Note(slot, "could not write to the unit log: " + error);
+      Worst(kExitFailed);
+    }
+  }
+}
+
+void Supervisor::Ended(size_t slot, int exit_status) {
+  Child& child = children_[slot];
+  SlotState& state = slots_[slot];
+  const bool lived_long = options_.now() - child.started >= kShortestRun;
+  child.runner.reset();
+  if (!child.reported) {
+    // It ended without saying how: a crash, or killed. Before the capture's
+    // answer no unit was under way.
+    const bool unit_under_way = state.phase && *state.phase != SequencePhase::kOpening &&
+                                *state.phase != SequencePhase::kCapture;
+    UnitResult result;
+    result.ending =
+        unit_under_way || !stopping_ ? SequenceEnding::kFailed : SequenceEnding::kStoppedByOperator;
+    result.port = state.plan.port;
+    result.exit_status = exit_status == 0 ? kExitFailed : exit_status;
+    result.reason = "the program for this port ended without an outcome";
+    result.target_id = unit_under_way ? "?" : "";
+    Record(slot, result, false);
+  }
+  state.phase.reset();
+  state.progress.reset();
+  const bool port_unusable = exit_status == kExitCouldNotStart || exit_status == kExitPortLost;
+  if (!options_.station || stopping_ || port_unusable) {
+    state.activity = SlotActivity::kDone;
+    if (options_.station && port_unusable && !stopping_) {
+      state.stopped_because = state.last ? state.last->reason : "the port cannot be used";
+      Note(slot, "this port stops; the others go on");
+      Worst(exit_status);
+    }
+    Changed(slot);
+    return;
+  }
+  if (lived_long) {
+    StartChild(slot);
+  } else {
+    state.activity = SlotActivity::kRestartPause;
+    child.restart_at = options_.now() + kShortestRun;
+    Changed(slot);
+  }
+}
+
+void Supervisor::RequestStop(int stop_signal) {
+  if (stopping_) {
+    // A second request: no more waiting.
+    KillAll();
+    return;
+  }
+  stopping_ = true;
+  stop_deadline_ = options_.now() + kStopGrace;
+  for (StationObserver* observer : observers_) observer->Stopping();
+  for (Child& child : children_) {
+    if (child.runner) child.runner->RequestStop(stop_signal);
+  }
+}
+
+void Supervisor::KillAll() {
+  killed_ = true;
+  for (Child& child : children_) {
+    if (child.runner) child.runner->Kill();
+  }
+}
+
+void Supervisor::Tick() {
+  const auto now = options_.now();
+  if (stopping_ && !killed_ && now >= stop_deadline_) KillAll();
+  for (size_t slot = 0; slot < slots_.size(); ++slot) {
+    Child& child = children_[slot];
+    if (!child.restart_at || (now < *child.restart_at && !stopping_)) continue;
+    child.restart_at.reset();
+    if (stopping_) {
+      slots_[slot].activity = SlotActivity::kDone;
+      Changed(slot);
+    } else {
+      StartChild(slot);
+    }
+  }
+}
+
+std::optional<Supervisor::Clock::time_point> Supervisor::NextDeadline() const {
+  std::optional<Clock::time_point> next;
+  const auto earliest = [&next](Clock::time_point when) {
+    if (!next || when < *next) next = when;
+  };
+  if (stopping_ && !killed_) earliest(stop_deadline_);
+  for (const Child& child : children_) {
+    if (child.restart_at) earliest(stopping_ ? options_.now() : *child.restart_at);
+  }
+  return next;
+}
+
+bool Supervisor::Done() const {
+  return std::all_of(slots_.begin(), slots_.end(),
+                     [](const SlotState& state) { return state.activity == SlotActivity::kDone; });
+}
+
+void Supervisor::Note(size_t slot, const std::string& text) {
+  for (StationObserver* observer : observers_) observer->SlotNote(slot, text);
+}
+
+void Supervisor::Changed(size_t slot) {
+  for (StationObserver* observer : observers_) observer->SlotChanged(slot);
+}
+
+void Supervisor::Worst(int exit_status) {
+  worst_ = std::max(worst_, exit_status);
+}
+
+}  // namespace quarnel::station

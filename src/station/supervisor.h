@@ -1,0 +1,94 @@
+#pragma once
+// The supervisor of a station: one child per slot and unit, started,
+// watched, started again for the next unit (station mode) and stopped; what
+// the children say, counted per slot. It owns no thread and no output: a
+// front end feeds it what its queue delivers, ticks it at its deadlines and
+// observes it.
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "station/child_launcher.h"
+#include "station/slot_state.h"
+#include "station/station_observer.h"
+#include "station/supervisor_queue.h"
+
+namespace quarnel::station {
+
+class Supervisor {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  struct Options {
+    // Each slot programs unit after unit until stopped; otherwise one unit.
+    bool station = false;
+    // The SHA-256 of the image every child must program.
+    std::string image_sha256;
+    // The arguments of a slot's child.
+    std::function<std::vector<std::string>(const SlotPlan&)> child_args;
+    // The clock of restarts and the stop's grace; tests move it themselves.
+    std::function<Clock::time_point()> now = [] { return Clock::now(); };
+  };
+
+  // Children that have not ended this long after a stop request are killed.
+  static constexpr auto kStopGrace = std::chrono::seconds(15);
+  // A station slot whose child ended sooner than this after its start waits
+  // this long before the next one, so a fault that ends every child at once
+  // does not start them in a tight loop.
+  static constexpr auto kShortestRun = std::chrono::seconds(2);
+
+  Supervisor(std::vector<SlotPlan> slots, Options options, ChildLauncher& launcher,
+             UnitRecordSink* records = nullptr);
+  ~Supervisor();
+  Supervisor(const Supervisor&) = delete;
+  Supervisor& operator=(const Supervisor&) = delete;
+
+  void AddObserver(StationObserver& observer) { observers_.push_back(&observer); }
+
+  // Starts a child for every slot that takes part.
+  void Start();
+  void Handle(const SupervisorInput& input);
+  // Starts what is due and kills what outstayed a stop; call at NextDeadline().
+  void Tick();
+  std::optional<Clock::time_point> NextDeadline() const;
+  // A first request asks every child to stop (each closes its port and
+  // reports); a second one ends them at once.
+  void RequestStop(int stop_signal);
+  bool Stopping() const { return stopping_; }
+  // Every slot is done.
+  bool Done() const;
+
+  const std::vector<SlotState>& Slots() const { return slots_; }
+  // 0 only when every unit was programmed; otherwise the highest exit status
+  // of a unit (or of a slot that could not start).
+  int ExitStatus() const { return worst_; }
+
+ private:
+  struct Child;
+  void StartChild(size_t slot);
+  void FailSlot(size_t slot, const std::string& reason);
+  void HandleLine(const ChildLine& line);
+  void HandleEvent(size_t slot, const TimedEvent& event);
+  void Record(size_t slot, const UnitResult& result, bool from_child);
+  void Ended(size_t slot, int exit_status);
+  void KillAll();
+  void Note(size_t slot, const std::string& text);
+  void Changed(size_t slot);
+  void Worst(int exit_status);
+
+  Options options_;
+  ChildLauncher& launcher_;
+  UnitRecordSink* records_;
+  std::vector<StationObserver*> observers_;
+  std::vector<SlotState> slots_;
+  std::vector<Child> children_;
+  bool stopping_ = false;
+  bool killed_ = false;
+  Clock::time_point stop_deadline_{};
+  int worst_ = 0;
+};
+
+}  // namespace quarnel::station
