@@ -22,7 +22,10 @@ endforeach()
 
 if(WIN32)
   # The archive is one folder: the programs, the README and the license side
-  # by side. Each program is linked statically and needs nothing else.
+  # by side. Each program is linked statically and needs nothing else. The
+  # programs are those that declared their resources (quarnel_windows_program
+  # in cmake/windows.cmake).
+  get_property(quarnel_programs GLOBAL PROPERTY QUARNEL_WINDOWS_PROGRAMS)
   if(quarnel_programs)
     install(TARGETS ${quarnel_programs} RUNTIME DESTINATION .)
   endif()
