@@ -43,7 +43,7 @@ if(CMAKE_CROSSCOMPILING)
   endif()
 endif()
 
-# Who publishes the programs, named in their version resources.
+# Who publishes the programs: in their version resources and in the installer.
 set(QUARNEL_VENDOR "The Quarnel developers")
 
 # The programs' icon: the sizes of the Linux package's icon, rendered from its
@@ -76,11 +76,12 @@ add_custom_target(quarnel_windows_icon DEPENDS ${QUARNEL_WINDOWS_ICON})
 
 # A Windows program for users: its resources (the icon, its version from
 # project() with DESCRIPTION, and for a window program its MANIFEST), and a
-# place in the archive (cmake/Packaging.cmake).
+# place in the archive and the installer (cmake/Packaging.cmake). START_MENU
+# names its entry in the Start menu, which the installer makes.
 #
-#   quarnel_windows_program(TARGET DESCRIPTION text [MANIFEST file])
+#   quarnel_windows_program(TARGET DESCRIPTION text [MANIFEST file] [START_MENU name])
 function(quarnel_windows_program program)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "DESCRIPTION;MANIFEST" "")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "DESCRIPTION;MANIFEST;START_MENU" "")
   if(NOT arg_DESCRIPTION)
     message(FATAL_ERROR "quarnel_windows_program(${program}): DESCRIPTION is missing")
   endif()
@@ -98,4 +99,7 @@ function(quarnel_windows_program program)
   set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${depends}")
   add_dependencies(${program} quarnel_windows_icon)
   set_property(GLOBAL APPEND PROPERTY QUARNEL_WINDOWS_PROGRAMS ${program})
+  if(arg_START_MENU)
+    set_property(TARGET ${program} PROPERTY QUARNEL_START_MENU "${arg_START_MENU}")
+  endif()
 endfunction()
