@@ -6,6 +6,7 @@
 #
 #   Linux:   cpack -G DEB  ->  quarnel_<version>_<arch>.deb  (scripts/package.sh)
 #   Windows: cpack -G ZIP  ->  quarnel-<version>-win64.zip
+#            the target msi ->  quarnel-<version>-x64.msi (wixl, from msitools)
 include(GNUInstallDirs)
 
 set(QUARNEL_APP_ID org.quarnel.Quarnel)
@@ -22,7 +23,10 @@ endforeach()
 
 if(WIN32)
   # The archive is one folder: the programs, the README and the license side
-  # by side. Each program is linked statically and needs nothing else.
+  # by side. Each program is linked statically and needs nothing else. The
+  # programs are those that declared their resources (quarnel_windows_program
+  # in cmake/windows.cmake).
+  get_property(quarnel_programs GLOBAL PROPERTY QUARNEL_WINDOWS_PROGRAMS)
   if(quarnel_programs)
     install(TARGETS ${quarnel_programs} RUNTIME DESTINATION .)
   endif()
@@ -32,6 +36,50 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME "quarnel-${PROJECT_VERSION}-win64")
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+
+  # The installer (cmake --build B --target msi): the files the archive holds,
+  # installed stripped into files/ beside the WiX source, which names them
+  # relative to its own folder as wixl wants; then packed by
+  # packaging/windows/make-msi.sh from packaging/windows/quarnel.wxs.in. Each
+  # program is a component of its own, with its Start-menu entry when
+  # quarnel_windows_program() named one.
+  set(msi_dir ${CMAKE_BINARY_DIR}/packaging/windows)
+  set(quarnel_msi_files files)
+  set(quarnel_msi_components "")
+  set(quarnel_msi_component_refs "")
+  foreach(program ${quarnel_programs})
+    string(MAKE_C_IDENTIFIER ${program} id)
+    set(file "<File Id=\"${id}.exe\" Source=\"${quarnel_msi_files}/${program}.exe\" KeyPath=\"yes\"")
+    get_target_property(menu_name ${program} QUARNEL_START_MENU)
+    if(menu_name)
+      string(APPEND file ">\n"
+             "              <Shortcut Id=\"${id}_menu\" Directory=\"ProgramMenuFolder\" Name=\"${menu_name}\"\n"
+             "                        Icon=\"quarnel.ico\" WorkingDirectory=\"INSTALLDIR\"/>\n"
+             "            </File>")
+    else()
+      string(APPEND file "/>")
+    endif()
+    string(APPEND quarnel_msi_components
+           "          <Component Id=\"${id}\" Guid=\"*\" Win64=\"yes\">\n"
+           "            ${file}\n"
+           "          </Component>\n")
+    string(APPEND quarnel_msi_component_refs "      <ComponentRef Id=\"${id}\"/>\n")
+  endforeach()
+  string(REGEX REPLACE "\n$" "" quarnel_msi_components "${quarnel_msi_components}")
+  string(REGEX REPLACE "\n$" "" quarnel_msi_component_refs "${quarnel_msi_component_refs}")
+  configure_file(${QUARNEL_PACKAGING_DIR}/windows/quarnel.wxs.in ${msi_dir}/quarnel.wxs @ONLY)
+
+  set(msi ${CMAKE_BINARY_DIR}/package/quarnel-${PROJECT_VERSION}-x64.msi)
+  add_custom_command(
+    OUTPUT ${msi}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${msi_dir}/${quarnel_msi_files}
+    COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${msi_dir}/${quarnel_msi_files} --strip
+    COMMAND ${QUARNEL_PACKAGING_DIR}/windows/make-msi.sh ${msi_dir}/quarnel.wxs ${msi}
+    DEPENDS ${quarnel_programs} ${msi_dir}/quarnel.wxs ${QUARNEL_WINDOWS_ICON}
+            ${QUARNEL_PACKAGING_DIR}/windows/make-msi.sh ${QUARNEL_PACKAGING_DIR}/windows/Environment.idt
+            ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+    COMMENT "Making the Windows installer ${msi}")
+  add_custom_target(msi DEPENDS ${msi})
 else()
   install(TARGETS ${quarnel_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 

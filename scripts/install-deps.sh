@@ -12,10 +12,11 @@ packages=(
   xvfb
   dpkg-dev file man-db desktop-file-utils appstream
 )
-# The Windows cross build, and Wine to run its tests.
+# The Windows cross build (icoutils for the programs' icon, msitools and wixl
+# for the installer), and Wine to run its tests.
 if [ "${1:-}" = windows ]; then
   packages=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev
-            wine wine64 unzip)
+            wine wine64 unzip icoutils msitools wixl)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -4,8 +4,8 @@
 #
 # The simulated target of the Linux build is the target of the Windows
 # programs: the end-to-end tests run quarnel-cli.exe against it through a COM
-# port that Wine maps to its pseudo-terminal. Then the Windows archive is
-# made and checked.
+# port that Wine maps to its pseudo-terminal. Then the Windows archive and
+# the installer are made and checked (scripts/msi-checks.sh).
 #
 # Environment: QUARNEL_WINDOWS_BUILD_DIR (build directory, default
 # build-windows), QUARNEL_BUILD_DIR (the Linux build that has or gets the
@@ -89,6 +89,9 @@ for file in "${expected[@]}"; do
   grep -q "/$file\$" <<<"$listing" || { echo "$archive lacks $file" >&2; exit 1; }
 done
 echo "Windows archive: $archive"
+
+# The installer: built, installed, upgraded and removed in this prefix.
+bash scripts/msi-checks.sh "$build" "$target_sim"
 
 echo "Windows tests passed in $(took "$start" "$tested"):" \
   "build $(took "$start" "$built"), then waiting for the Wine prefix $(took "$built" "$booted")," \
