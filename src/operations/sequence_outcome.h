@@ -23,6 +23,13 @@ enum class SequenceEnding {
   kResetBeforeProgramming,  // the target answered a reset before any image was programmed
   kStalled,                 // the stall limit passed with nothing waiting and no step to start
   kFailed,                  // an error that no handler caught ended it (`message`)
+  // The unit that answered the capture is not one of those allowed: it was
+  // reset out of its loader untouched (`target_id` found, `message` says which
+  // are allowed). Nothing was erased.
+  kWrongTarget,
+  // Never raised by the window: the program that ran the sequence for a
+  // station was ended by a signal before it could say how the unit ended.
+  kEndedBySignal,
   // Never raised by the window: a front end refused to begin (the image, the
   // log or the port list would not do), so nothing of the sequence began.
   // Stays last: kSequenceEndingCount counts up to it.
@@ -33,6 +40,7 @@ inline constexpr int kSequenceEndingCount = static_cast<int>(SequenceEnding::kCo
 // Where a sequence is: the port being opened, the capture (waiting for the
 // unit), the erases, the image being sent, the reset, and its end.
 enum class SequencePhase {
+  kWaitingForAdapter,  // the port's adapter is not there yet (a front end waits for it)
   kOpening,
   kCapture,
   kErase,

@@ -84,17 +84,22 @@ std::variant<ChildEvent, UnreadableEvent> Read(const std::string& kind, const js
 }  // namespace
 
 std::string EncodeEvent(const ChildEvent& event, EventTime time,
-                        const std::optional<std::string>& port) {
+                        const std::optional<EventSource>& source) {
   json fields = std::visit([](const auto& e) { return Fields(e); }, event);
+  fields["schema"] = kEventSchema;
   fields["time"] = UtcTimeText(time);
-  if (port) fields["port"] = *port;
+  if (source) {
+    fields["port"] = source->port;
+    fields["slot"] = source->slot;
+  }
   return JsonLine(fields);
 }
 
 std::string EncodeSummary(const std::vector<UnitResult>& units, int exit_status, EventTime time) {
   json list = json::array();
   for (const UnitResult& unit : units) list.push_back(ToJson(unit));
-  return JsonLine(json{{"event", "summary"},
+  return JsonLine(json{{"schema", kEventSchema},
+                       {"event", "summary"},
                        {"units", std::move(list)},
                        {"exit_status", exit_status},
                        {"time", UtcTimeText(time)}});

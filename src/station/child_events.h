@@ -1,8 +1,8 @@
 #pragma once
 // The events of one port's run (quarnel-cli --json): written by the run,
 // one JSON object a line, and read back by the supervisor of a station, here
-// and nowhere else. Every event carries "event" and "time"; a supervisor that
-// passes them on adds "port".
+// and nowhere else. Every event carries "schema", "event" and "time"; a
+// supervisor that passes them on adds "port" and "slot".
 //   status    a line of the status display: "line"
 //   message   what the plain output says on stderr: "text"
 //   phase     where the sequence is: "phase" (opening, capture, erase,
@@ -24,6 +24,10 @@
 #include "station/unit_result.h"
 
 namespace quarnel::station {
+
+// Every event says which version of the format it follows. Within a version
+// fields are added, never renamed or removed.
+inline constexpr char kEventSchema[] = "quarnel.event/1";
 
 struct StatusEvent {
   std::string line;
@@ -59,10 +63,16 @@ struct TimedEvent {
   bool operator==(const TimedEvent&) const = default;
 };
 
-// The event as one line (without its line end); with `port` when a
+// Where a supervisor says an event it passes on comes from.
+struct EventSource {
+  std::string port;
+  std::string slot;
+};
+
+// The event as one line (without its line end); with its source when a
 // supervisor passes it on.
 std::string EncodeEvent(const ChildEvent& event, EventTime time,
-                        const std::optional<std::string>& port = std::nullopt);
+                        const std::optional<EventSource>& source = std::nullopt);
 
 // The supervisor's last event.
 std::string EncodeSummary(const std::vector<UnitResult>& units, int exit_status, EventTime time);

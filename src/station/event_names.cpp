@@ -30,6 +30,10 @@ std::string_view EndingName(SequenceEnding ending) {
       return "stalled";
     case SequenceEnding::kFailed:
       return "failed";
+    case SequenceEnding::kWrongTarget:
+      return "wrong_target";
+    case SequenceEnding::kEndedBySignal:
+      return "ended_by_signal";
     case SequenceEnding::kCouldNotStart:
       return "could_not_start";
   }
@@ -46,6 +50,8 @@ std::optional<SequenceEnding> EndingFromName(std::string_view name) {
 
 std::string_view PhaseName(SequencePhase phase) {
   switch (phase) {
+    case SequencePhase::kWaitingForAdapter:
+      return "waiting_for_adapter";
     case SequencePhase::kOpening:
       return "opening";
     case SequencePhase::kCapture:

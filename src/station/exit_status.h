@@ -12,6 +12,7 @@ enum ExitStatus : int {
   kExitTimeOut = 5,         // no answer to an erase, a data record or the reset
   kExitCaptureTimeOut = 6,  // the target did not answer the capture within --capture-timeout
   kExitPortLost = 7,        // the port's device went away (adapter unplugged) during the run
+  kExitWrongTarget = 8,     // the unit is not one of those allowed: reset, not erased
   kExitSignalBase = 128,    // + the signal: 130 for Ctrl-C, 143 for SIGTERM
 };
 

@@ -30,6 +30,9 @@ class StationObserver {
   virtual void SlotChanged(size_t /*slot*/) {}
   // The station was asked to stop (first request).
   virtual void Stopping() {}
+  // The station takes no new unit (its quota is reached, or it cannot keep
+  // records): `reason` says why.
+  virtual void Draining(const std::string& /*reason*/) {}
 };
 
 // Where a station's unit records go (the unit log). False, with `error`,

@@ -2,9 +2,20 @@
 
 #include <algorithm>
 
+#include "platform/stop_signal_watcher.h"
 #include "station/exit_status.h"
 
 namespace quarnel::station {
+namespace {
+
+// Before the capture's answer (waiting for the adapter, opening the port,
+// the capture itself) no unit is under way: the slot waits for one.
+bool UnitUnderWay(const SlotState& state) {
+  return state.phase && *state.phase != SequencePhase::kWaitingForAdapter &&
+         *state.phase != SequencePhase::kOpening && *state.phase != SequencePhase::kCapture;
+}
+
+}  // namespace
 
 struct Supervisor::Child {
   std::unique_ptr<RunningChild> runner;
@@ -125,10 +136,15 @@ void Supervisor::Record(size_t slot, const UnitResult& result, bool from_child) 
   Worst(result.exit_status);
   if (result.exit_status == kExitOk) {
     ++state.passed;
+    ++programmed_;
   } else {
     ++state.failed;
   }
   for (StationObserver* observer : observers_) observer->UnitRecorded(slot, result, from_child);
+  if (options_.quota && programmed_ >= *options_.quota && !draining_) {
+    Drain("the station has programmed its " + std::to_string(*options_.quota) +
+          (*options_.quota == 1 ? " unit" : " units"));
+  }
   if (!result.image_sha256.empty() && !options_.image_sha256.empty() &&
       result.image_sha256 != options_.image_sha256) {
     // Cannot happen with the private copy; said loudly if it does.
@@ -151,10 +167,8 @@ void Supervisor::Ended(size_t slot, int exit_status) {
   const bool lived_long = options_.now() - child.started >= kShortestRun;
   child.runner.reset();
   if (!child.reported) {
-    // It ended without saying how: a crash, or killed. Before the capture's
-    // answer no unit was under way.
-    const bool unit_under_way = state.phase && *state.phase != SequencePhase::kOpening &&
-                                *state.phase != SequencePhase::kCapture;
+    // It ended without saying how: a crash, or killed.
+    const bool unit_under_way = UnitUnderWay(state);
     UnitResult result;
     result.ending =
         unit_under_way || !stopping_ ? SequenceEnding::kFailed : SequenceEnding::kStoppedByOperator;
@@ -166,8 +180,9 @@ void Supervisor::Ended(size_t slot, int exit_status) {
   }
   state.phase.reset();
   state.progress.reset();
-  const bool port_unusable = exit_status == kExitCouldNotStart || exit_status == kExitPortLost;
-  if (!options_.station || stopping_ || port_unusable) {
+  const bool port_unusable = exit_status == kExitCouldNotStart ||
+                             (exit_status == kExitPortLost && !options_.slots_wait_for_adapters);
+  if (!options_.station || stopping_ || draining_ || port_unusable) {
     state.activity = SlotActivity::kDone;
     if (options_.station && port_unusable && !stopping_) {
       state.stopped_because = state.last ? state.last->reason : "the port cannot be used";
@@ -197,6 +212,24 @@ void Supervisor::RequestStop(int stop_signal) {
   for (StationObserver* observer : observers_) observer->Stopping();
   for (Child& child : children_) {
     if (child.runner) child.runner->RequestStop(stop_signal);
+  }
+}
+
+void Supervisor::Drain(const std::string& reason) {
+  if (draining_ || stopping_) return;
+  draining_ = true;
+  for (StationObserver* observer : observers_) observer->Draining(reason);
+  for (size_t slot = 0; slot < slots_.size(); ++slot) {
+    Child& child = children_[slot];
+    SlotState& state = slots_[slot];
+    // A unit under way is seen to its end; a slot that waits stops waiting.
+    if (child.runner && !UnitUnderWay(state))
+      child.runner->RequestStop(platform::kStopSignalTerminate);
+    if (!child.runner && child.restart_at) {
+      child.restart_at.reset();
+      state.activity = SlotActivity::kDone;
+      Changed(slot);
+    }
   }
 }
 

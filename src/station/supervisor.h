@@ -31,6 +31,11 @@ class Supervisor {
     std::function<std::vector<std::string>(const SlotPlan&)> child_args;
     // The clock of restarts and the stop's grace; tests move it themselves.
     std::function<Clock::time_point()> now = [] { return Clock::now(); };
+    // Stop taking units once this many were programmed in all.
+    std::optional<int64_t> quota;
+    // A slot whose adapter went away waits for it again (its children wait
+    // for their port) instead of stopping.
+    bool slots_wait_for_adapters = false;
   };
 
   // Children that have not ended this long after a stop request are killed.
@@ -58,6 +63,12 @@ class Supervisor {
   // reports); a second one ends them at once.
   void RequestStop(int stop_signal);
   bool Stopping() const { return stopping_; }
+  // No new unit starts: the units under way finish and are recorded, slots
+  // that wait for a unit stop. `reason` is told to the observers.
+  void Drain(const std::string& reason);
+  bool Draining() const { return draining_; }
+  // Units programmed in all.
+  int64_t Programmed() const { return programmed_; }
   // Every slot is done.
   bool Done() const;
 
@@ -87,6 +98,8 @@ class Supervisor {
   std::vector<Child> children_;
   bool stopping_ = false;
   bool killed_ = false;
+  bool draining_ = false;
+  int64_t programmed_ = 0;
   Clock::time_point stop_deadline_{};
   int worst_ = 0;
 };

@@ -55,7 +55,11 @@ nlohmann::json ToJson(const UnitResult& r) {
       {"elapsed_ms", r.elapsed_ms},
       {"unit_elapsed_ms", OrNull(r.unit_elapsed_ms)},
       {"exit_status", r.exit_status},
-      {"reason", r.reason}};
+      {"reason", r.reason},
+      {"unit_id", OrNull(r.unit_id)},
+      {"operator", r.operator_name},
+      {"station", r.station},
+      {"slot", r.slot}};
 }
 
 std::optional<UnitResult> UnitResultFromJson(const nlohmann::json& json, std::string& error) {
@@ -94,6 +98,12 @@ std::optional<UnitResult> UnitResultFromJson(const nlohmann::json& json, std::st
     }
     r.exit_status = json.value("exit_status", static_cast<int>(kExitFailed));
     r.reason = json.value("reason", std::string());
+    if (json.contains("unit_id") && !json["unit_id"].is_null()) {
+      r.unit_id = json["unit_id"].get<std::string>();
+    }
+    r.operator_name = json.value("operator", std::string());
+    r.station = json.value("station", std::string());
+    r.slot = json.value("slot", std::string());
     return r;
   } catch (const std::exception& failure) {
     // A field of the wrong type, or a status that is no number.

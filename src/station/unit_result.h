@@ -27,6 +27,12 @@ struct UnitResult {
   std::optional<int64_t> unit_elapsed_ms;
   int exit_status = 0;
   std::string reason;  // the closing line's text
+  // Who and where: the unit's own ID (a scanned serial number) when it has
+  // one, the operator, the station and the slot.
+  std::optional<std::string> unit_id;
+  std::string operator_name;
+  std::string station;
+  std::string slot;
 
   bool operator==(const UnitResult&) const = default;
 };

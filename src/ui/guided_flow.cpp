@@ -54,8 +54,22 @@ void TForm1::ButConnectProgramClick(tk::TObject*) {
 }
 
 void TForm1::LSCProgramTimerTimer(tk::TObject*) {
+  if (sequence_.wrong_target) {
+    // The reset went out a tick ago: the unit has left its loader untouched.
+    LastResponseCode = 0;
+    LSCProgramTimer.SetEnabled(false);
+    connect.SetEnabled(true);
+    sequence_.ending_at_disconnect = SequenceEnding::kWrongTarget;
+    connectClick(&connect);
+    return;
+  }
   switch (LastResponseCode) {
     case kInLoaderModeCode:
+      // Only a unit that may be programmed here is touched.
+      if (!TargetAllowed(sequence_.details.target_id)) {
+        RefuseTarget();
+        break;
+      }
       // The image is read now, whole, before anything is erased: a missing
       // or empty one stops the chain here, with the unit as it was.
       if (!TakeImageBeforeErasing()) break;

@@ -49,6 +49,10 @@ class TForm1 : public tk::TForm {
     std::function<void(SequencePhase)> on_phase;
     // A block of the image went out: the first, then each acknowledged one.
     std::function<void(const RunProgress&)> on_progress;
+    // The target IDs a unit may have (four hex digits, any case); empty: any
+    // unit. The guided chain resets any other unit out of its loader as it
+    // was, before anything is erased, and ends kWrongTarget.
+    std::vector<std::string> allowed_target_ids;
   };
 
   // Builds every control, then runs FormCreate.
@@ -200,6 +204,9 @@ class TForm1 : public tk::TForm {
     uint16_t abort_status = 0;
     bool reset_sent = false;  // after the run ended
     bool reset_answered = false;
+    // The target ID that answered the capture; every later answer must carry it.
+    std::string captured_target_id;
+    bool wrong_target = false;  // reset untouched: the guided timer's next tick ends it
     // What the guided timer's next disconnect ends the sequence with: set by
     // the tick that decides it, or by a time-out that leaves the marker 98.
     std::optional<SequenceEnding> ending_at_disconnect;
@@ -214,7 +221,13 @@ class TForm1 : public tk::TForm {
   // it leaves the marker 98 for the timer's next tick, otherwise it ends the
   // sequence at once.
   void NoAnswer(SequenceEnding ending);
-  void NoteAnswer(const std::string& target_id, uint16_t status, int32_t code);
+  // False when the answer comes from another unit than the one captured:
+  // the sequence has ended then, and the answer must not be acted on.
+  bool NoteAnswer(const std::string& target_id, uint16_t status, int32_t code);
+  bool TargetAllowed(const std::string& target_id) const;
+  // The captured unit is not one of those allowed: it is reset and left as
+  // it was; the guided timer's next tick closes the port.
+  void RefuseTarget();
   void NoteImage(const ImageSnapshot& image);
   void NoteRunStart(const ImageSnapshot& image);
   void NoteRunEnd(bool aborted, uint16_t status);

@@ -57,7 +57,7 @@ void TForm1::DecodeResponse() {
   TargetStatus = HexToInt(fields.status);
   LastResponseCode = HexToInt(fields.code);
   const int32_t code = LastResponseCode;
-  NoteAnswer(std::string(fields.target_id), static_cast<uint16_t>(TargetStatus), code);
+  if (!NoteAnswer(std::string(fields.target_id), static_cast<uint16_t>(TargetStatus), code)) return;
 
   if (ResponseCodeStopsTimer(code)) Timer1.SetEnabled(false);
   if (code == kBlockAcknowledgedCode) {

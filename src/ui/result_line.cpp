@@ -58,7 +58,11 @@ ResultLine ResultLineFor(const SequenceOutcome& outcome) {
       return {"NOT programmed: the unit's answer (code " +
               std::to_string(outcome.last_response_code) + ") starts no further step" +
               kStartAgain};
+    case SequenceEnding::kWrongTarget:
+      return {"NOT programmed: wrong target " + outcome.target_id +
+              " — the unit was reset and not erased"};
     case SequenceEnding::kFailed:
+    case SequenceEnding::kEndedBySignal:
     case SequenceEnding::kCouldNotStart:
       return {"NOT programmed: " + outcome.message};
   }

@@ -8,6 +8,7 @@
 #include "link/codes.h"
 #include "link/records.h"
 #include "toolkit/event_loop.h"
+#include "toolkit/same_text.h"
 #include "ui/main_window.h"
 #include "ui/result_line.h"
 
@@ -77,7 +78,8 @@ void TForm1::EndSequence(SequenceEnding ending, const std::string& message) {
 
   SequenceOutcome outcome = sequence_.details;
   outcome.ending = ending;
-  outcome.message = message;
+  // A message noted on the way (which IDs were allowed) unless the end brings its own.
+  if (!message.empty()) outcome.message = message;
   outcome.last_response_code = LastResponseCode;
   if (sequence_.run == SequenceRecord::Run::kAborted) outcome.status = sequence_.abort_status;
   outcome.reset_answered = ending == SequenceEnding::kProgrammed ||
@@ -143,8 +145,19 @@ void TForm1::NoAnswer(SequenceEnding ending) {
   }
 }
 
-void TForm1::NoteAnswer(const std::string& target_id, uint16_t status, int32_t code) {
+bool TForm1::NoteAnswer(const std::string& target_id, uint16_t status, int32_t code) {
   SequenceOutcome& details = sequence_.details;
+  if (sequence_.under_way && !sequence_.captured_target_id.empty() &&
+      !tk::SameText(target_id, sequence_.captured_target_id)) {
+    // Another unit answers (one swapped while it was programmed): whatever
+    // this one holds is not the image, whatever the answers say.
+    LastResponseCode = 0;
+    Gauge1.Hide();
+    ClosePort(SequenceEnding::kFailed, "the unit changed during programming (target " +
+                                           sequence_.captured_target_id + ", then " + target_id +
+                                           ")");
+    return false;
+  }
   ++details.answers_accepted;
   details.target_id = target_id;
   details.status = status;
@@ -155,6 +168,7 @@ void TForm1::NoteAnswer(const std::string& target_id, uint16_t status, int32_t c
       ShowRunningNote("");
       ButChooseCC.SetEnabled(false);
       SetPhase(SequencePhase::kErase);
+      sequence_.captured_target_id = target_id;
     }
     sequence_.captured = true;
     Stop(capture_limit_);
@@ -162,6 +176,26 @@ void TForm1::NoteAnswer(const std::string& target_id, uint16_t status, int32_t c
     sequence_.reset_answered = true;
     Stop(reset_limit_);
   }
+  return true;
+}
+
+bool TForm1::TargetAllowed(const std::string& target_id) const {
+  const auto& allowed = env_.allowed_target_ids;
+  return allowed.empty() || std::any_of(allowed.begin(), allowed.end(), [&](const std::string& id) {
+           return tk::SameText(id, target_id);
+         });
+}
+
+void TForm1::RefuseTarget() {
+  sequence_.wrong_target = true;
+  std::string allowed;
+  for (const std::string& id : env_.allowed_target_ids) {
+    allowed += (allowed.empty() ? "" : ", ") + id;
+  }
+  sequence_.details.message = "not one of those allowed (" + allowed + ")";
+  // Out of its loader as it was: nothing has been erased.
+  BResetTargetClick(&BResetTarget);
+  LastResponseCode = 0;
 }
 
 void TForm1::NoteImage(const ImageSnapshot& image) {

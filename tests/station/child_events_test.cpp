@@ -99,17 +99,20 @@ TEST(ChildEvents, AnOutcomeWithoutTargetOrImageKeepsItsEmptyFields) {
 }
 
 TEST(ChildEvents, TheFieldsAreThoseThatScriptsRead) {
-  const json event = json::parse(
-      EncodeEvent(OutcomeEvent{Unit(SequenceEnding::kProgrammed)}, kTime, std::string("sim0")));
+  const json event = json::parse(EncodeEvent(OutcomeEvent{Unit(SequenceEnding::kProgrammed)}, kTime,
+                                             EventSource{"sim0", "A"}));
+  EXPECT_EQ(event.at("schema"), "quarnel.event/1");
   EXPECT_EQ(event.at("event"), "outcome");
   EXPECT_EQ(event.at("ending"), "programmed");
   EXPECT_EQ(event.at("status"), "4010");
   EXPECT_EQ(event.at("time"), "2025-12-09T04:00:06.789Z");
-  // A supervisor names the port it passes the event on for.
+  // A supervisor names the port and the slot it passes the event on for.
   EXPECT_EQ(event.at("port"), "sim0");
+  EXPECT_EQ(event.at("slot"), "A");
 
   const json summary = json::parse(EncodeSummary({Unit(SequenceEnding::kPortLost)}, 7, kTime));
   EXPECT_EQ(summary.at("event"), "summary");
+  EXPECT_EQ(summary.at("schema"), "quarnel.event/1");
   EXPECT_EQ(summary.at("exit_status"), 7);
   EXPECT_EQ(summary.at("time"), "2025-12-09T04:00:06.789Z");
   EXPECT_EQ(summary.at("units").at(0).at("ending"), "port_lost");

@@ -25,10 +25,10 @@ using station::ChildEnded;
 using station::ChildLine;
 using station::ChildRunner;
 using station::FormatUnitLogLine;
-using station::MakeUnitLogEntry;
 using station::ParsePortsFile;
 using station::PlanPorts;
 using station::PortIdentity;
+using station::RecordContext;
 using station::StopRequest;
 using station::SupervisorInput;
 using station::SupervisorQueue;
@@ -105,10 +105,19 @@ UnitResult Programmed() {
   return result;
 }
 
-TEST(UnitLogLines, CarryTheUnitsTimesAndDetails) {
+RecordContext Context() {
+  return {"line 3", "ana", station::RecipeRef{"/srv/bench.toml", std::string(64, 'b')},
+          "0123456789abcdef0123456789abcdef", "line3-pc"};
+}
+
+TEST(UnitLogLines, CarryTheUnitsTimesDetailsAndWhoAndWhere) {
+  testsupport::TempDir dir;
+  station::UnitLog log((dir.path() / "units.log").string(), Context());
   const auto end = std::chrono::system_clock::time_point(std::chrono::seconds(1'765'252'800));
-  const UnitLogEntry entry = MakeUnitLogEntry(Programmed(), "fixture-3", "/images/a.cry", end);
-  const std::string text = FormatUnitLogLine(entry);
+  UnitResult unit = Programmed();
+  unit.unit_id = "SN-0042";
+  const UnitLogEntry entry = log.Entry(unit, "A", "fixture-3", "/images/a.cry", end);
+  const std::string text = log.Line(entry);
   ASSERT_TRUE(text.ends_with("\n"));
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
   const json line = json::parse(text);
@@ -123,7 +132,29 @@ TEST(UnitLogLines, CarryTheUnitsTimesAndDetails) {
   EXPECT_EQ(line.at("blocks"), 42);
   EXPECT_EQ(line.at("retransmissions"), 3);
   EXPECT_EQ(line.at("image"), "/images/a.cry");
-  EXPECT_FALSE(line.at("host").get<std::string>().empty());
+  EXPECT_EQ(line.at("host"), "line3-pc");
+  EXPECT_EQ(line.at("schema"), "quarnel.unit/1");
+  EXPECT_EQ(line.at("station"), "line 3");
+  EXPECT_EQ(line.at("slot"), "A");
+  EXPECT_EQ(line.at("operator"), "ana");
+  EXPECT_EQ(line.at("unit_id"), "SN-0042");
+  EXPECT_EQ(line.at("recipe").at("path"), "/srv/bench.toml");
+  EXPECT_EQ(line.at("run_id"), "0123456789abcdef0123456789abcdef");
+  EXPECT_EQ(line.at("sequence"), 1);
+  EXPECT_EQ(line.at("reason"), "programming complete");
+  // Numbered in the order they are made, so that a lost record leaves a gap.
+  EXPECT_EQ(log.Entry(unit, "B", "fixture-4", "/images/a.cry", end).sequence, 2u);
+  // Without a unit ID or a recipe the fields are there, empty.
+  unit.unit_id.reset();
+  RecordContext bare = Context();
+  bare.recipe.reset();
+  const json plain =
+      json::parse(station::FormatUnitLogLine(bare, log.Entry(unit, "A", "p", "i", end)));
+  EXPECT_TRUE(plain.at("unit_id").is_null());
+  EXPECT_TRUE(plain.at("recipe").is_null());
+  // Two runs never share an ID.
+  EXPECT_NE(station::NewRunId(), station::NewRunId());
+  EXPECT_EQ(station::NewRunId().size(), 32u);
 }
 
 TEST(UnitLogFile, IsCreatedAndAppendedToAndNamesAFileItCannotWrite) {
@@ -131,9 +162,9 @@ TEST(UnitLogFile, IsCreatedAndAppendedToAndNamesAFileItCannotWrite) {
   const auto path = dir.path() / "units.log";
   testsupport::WriteBytes(path, {'o', 'l', 'd', '\n'});
   {
-    UnitLog log(path.string());
+    UnitLog log(path.string(), Context());
     std::string error;
-    ASSERT_TRUE(log.Write(MakeUnitLogEntry(Programmed(), "a", "i", {}), error)) << error;
+    ASSERT_TRUE(log.Write(log.Entry(Programmed(), "A", "a", "i", {}), error)) << error;
   }
   const auto lines = testsupport::SplitLines(testsupport::ReadText(path));
   ASSERT_EQ(lines.size(), 2u);
@@ -141,7 +172,7 @@ TEST(UnitLogFile, IsCreatedAndAppendedToAndNamesAFileItCannotWrite) {
   EXPECT_EQ(json::parse(lines[1]).at("port"), "a");
 
   try {
-    UnitLog unwritable((dir.path() / "missing" / "units.log").string());
+    UnitLog unwritable((dir.path() / "missing" / "units.log").string(), Context());
     FAIL() << "a log in a missing directory was opened";
   } catch (const std::runtime_error& error) {
     EXPECT_THAT(error.what(), HasSubstr("cannot write the unit log"));
@@ -157,12 +188,12 @@ TEST(UnitLogFile, WritersSharingTheFileNeverMixTheirLines) {
   std::vector<std::thread> writers;
   for (int w = 0; w < kWriters; ++w) {
     writers.emplace_back([&path, w] {
-      UnitLog log(path);  // each with a file of its own, as separate processes have
+      UnitLog log(path, Context());  // each with a file of its own, as separate processes have
       UnitResult result = Programmed();
       result.reason = std::string(3000, static_cast<char>('a' + w));  // long lines
       for (int i = 0; i < kLines; ++i) {
         result.blocks_sent = i;
-        UnitLogEntry entry = MakeUnitLogEntry(result, "port" + std::to_string(w), "i", {});
+        UnitLogEntry entry = log.Entry(result, "A", "port" + std::to_string(w), "i", {});
         entry.image_path = result.reason;
         std::string error;
         EXPECT_TRUE(log.Write(entry, error)) << error;

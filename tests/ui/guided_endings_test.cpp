@@ -24,7 +24,8 @@ class GuidedEndings : public WindowTest {
  protected:
   GuidedEndings() : image(Image(CountingBytes(48))) { Recreate(); }
 
-  void Recreate(bool own_port = false, ImageSnapshotPtr checked_image = nullptr) {
+  void Recreate(bool own_port = false, ImageSnapshotPtr checked_image = nullptr,
+                std::vector<std::string> allowed_target_ids = {}) {
     form.reset();
     outcomes.clear();
     phases.clear();
@@ -38,6 +39,7 @@ class GuidedEndings : public WindowTest {
     environment.on_progress = [this](const RunProgress& p) { progress.push_back(p); };
     environment.on_status_line = [this](const std::string& line) { status_lines.push_back(line); };
     environment.image = std::move(checked_image);
+    environment.allowed_target_ids = std::move(allowed_target_ids);
     form = std::make_unique<TForm1>(std::move(environment));
   }
 
@@ -383,6 +385,48 @@ TEST_F(GuidedEndings, TheFrontEndsSnapshotIsProgrammedAndTheFileNotReadAgain) {
   ASSERT_EQ(outcomes.size(), 1u);
   EXPECT_EQ(Ending(), SequenceEnding::kProgrammed);
   EXPECT_EQ(outcomes[0].image_size, 24u);
+}
+
+// A unit that is not one of those allowed is never erased: it is reset out
+// of its loader as it was, and the port closes.
+TEST_F(GuidedEndings, AUnitNotAllowedIsResetUntouchedAndEndsAsWrongTarget) {
+  Recreate(false, nullptr, {"00C7", "0001"});
+  ChooseAndConnect(image);
+  Answer(3, kLoaderMode);  // target 1A2B
+  const size_t mark = port.writes.size();
+  loop.AdvanceBy(kTick);
+  ASSERT_EQ(port.writes.size(), mark + 1);
+  EXPECT_EQ(HexToInt(port.writes.back().substr(7, 2)), 9) << "the reset, and no erase";
+  Answer(9, 0x0000);
+  loop.AdvanceBy(kTick);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(Ending(), SequenceEnding::kWrongTarget);
+  EXPECT_EQ(outcomes[0].target_id, "1A2B");
+  EXPECT_EQ(outcomes[0].message, "not one of those allowed (00C7, 0001)");
+  EXPECT_EQ(port.writes.size(), mark + 1);
+  ExpectAWayOn("NOT programmed: wrong target 1A2B — the unit was reset and not erased", kRed);
+}
+
+TEST_F(GuidedEndings, AnAllowedUnitIsProgrammedWhateverTheCaseOfItsId) {
+  Recreate(false, nullptr, {"1a2b"});
+  ChooseAndConnect(image);
+  ThroughTheErases();
+  EXPECT_TRUE(form->SourceFileOpen);
+}
+
+// A unit swapped while it was programmed answers with another target ID:
+// the run must not go on to report the new unit programmed.
+TEST_F(GuidedEndings, AnAnswerFromAnotherUnitEndsTheRunAsFailed) {
+  ChooseAndConnect(image);
+  ThroughTheErases();
+  ASSERT_TRUE(form->SourceFileOpen);
+  const size_t mark = port.writes.size();
+  Receive(ResponseRecord(form->Link.SequenceNumber, 4, kLoaderMode, 0x00C7));
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(Ending(), SequenceEnding::kFailed);
+  EXPECT_EQ(outcomes[0].message, "the unit changed during programming (target 1A2B, then 00C7)");
+  EXPECT_EQ(port.writes.size(), mark) << "no further block";
+  EXPECT_EQ(form->connect.Caption(), "Connect");
 }
 
 }  // namespace

@@ -4,11 +4,15 @@
 #include <charconv>
 #include <regex>
 
+#include "station/recipe.h"
+
 namespace quarnel::cli {
 namespace {
 
 constexpr double kShortestCaptureTimeoutS = 0.1;
 constexpr double kLongestCaptureTimeoutS = 7 * 24 * 3600.0;  // one week
+// A unit ID is what a barcode scanner types: printable, and not a novel.
+constexpr size_t kLongestUnitId = 128;
 
 // What the command line says, before it is judged. CLI11 takes care of the
 // spellings ("--port=X", "--port X", "-p X", "--"); the judging is ours, so
@@ -17,13 +21,24 @@ struct Given {
   std::vector<std::string> ports;
   std::optional<std::string> capture_timeout;
   std::optional<std::string> ports_from;
+  std::optional<std::string> recipe;
   std::optional<std::string> log;
   std::optional<std::string> image_label;
+  std::optional<std::string> image_sha256;
+  std::vector<std::string> target_ids;
+  std::optional<std::string> unit_id;
+  std::optional<std::string> operator_name;
+  std::optional<std::string> units;
+  std::optional<std::string> slot;
+  std::optional<std::string> station_name;
+  std::optional<std::string> summarize;
   bool list_ports = false;
   bool help = false;
   bool version = false;
   bool json = false;
   bool station = false;
+  bool wait_port = false;
+  bool csv = false;
   std::vector<std::string> images;
 };
 
@@ -37,8 +52,12 @@ void Declare(CLI::App& app, Given& given) {
   app.allow_windows_style_options(false);
   app.add_flag("-h,--help", given.help);
   app.add_flag("--list-ports", given.list_ports);
-  // One device per --port; it may be given again.
+  // One device per --port (and one list per --target-id); either may be given again.
   app.add_option("-p,--port", given.ports)
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_option("--target-id", given.target_ids)
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -46,9 +65,19 @@ void Declare(CLI::App& app, Given& given) {
   app.add_flag("--version", given.version);
   app.add_flag("--json", given.json);
   app.add_flag("--station", given.station);
+  app.add_flag("--wait-port", given.wait_port);
+  app.add_flag("--csv", given.csv);
   app.add_option("--ports-from", given.ports_from);
+  app.add_option("--recipe", given.recipe);
   app.add_option("--log", given.log);
   app.add_option("--image-label", given.image_label);
+  app.add_option("--image-sha256", given.image_sha256);
+  app.add_option("--unit-id", given.unit_id);
+  app.add_option("--operator", given.operator_name);
+  app.add_option("--units", given.units);
+  app.add_option("--slot", given.slot);
+  app.add_option("--station-name", given.station_name);
+  app.add_option("--summarize", given.summarize);
   app.add_option("image", given.images);
 }
 
@@ -64,6 +93,112 @@ std::optional<double> ParseSeconds(const std::string& text) {
   return value;
 }
 
+std::optional<int64_t> ParseCount(const std::string& text) {
+  int64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < 1) return std::nullopt;
+  return value;
+}
+
+bool Printable(const std::string& text) {
+  return std::none_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
+}
+
+// Judges what a program request says; none when it is sound.
+std::optional<std::string> Judge(const Given& given, ProgramRequest& request) {
+  if (given.recipe) {
+    // The recipe names the image, its hash, the units allowed and the slots:
+    // an operator cannot change those.
+    if (given.recipe->empty()) return "--recipe needs a file name";
+    if (!given.ports.empty() || given.ports_from) {
+      return "--recipe names the slots: leave out --port and --ports-from";
+    }
+    if (!given.images.empty()) return "--recipe names the image: leave out IMAGE";
+    if (given.image_sha256 || !given.target_ids.empty()) {
+      return "--recipe pins the image and the units allowed: leave out --image-sha256 and "
+             "--target-id";
+    }
+    if (given.unit_id) return "--unit-id names one unit of one port; a recipe's slots have many";
+    request.recipe = given.recipe;
+  } else {
+    if (given.ports.empty() && !given.ports_from) {
+      return "--port DEVICE (or --ports-from FILE, or --recipe FILE) is required";
+    }
+    for (const std::string& port : given.ports) {
+      if (port.empty()) return "--port needs a device name";
+    }
+    request.ports = given.ports;
+    if (!given.ports.empty()) request.port = given.ports.back();
+    if (given.ports_from) {
+      if (given.ports_from->empty()) return "--ports-from needs a file name";
+      request.ports_from = given.ports_from;
+    }
+    if (given.images.empty()) return "the image file (IMAGE) is missing";
+    if (given.images.size() > 1) return "only one image file can be programmed at a time";
+    request.image = given.images.front();
+  }
+  if (given.log && given.log->empty()) return "--log needs a file name";
+  request.log = given.log;
+  request.json = given.json;
+  request.station = given.station;
+  request.wait_port = given.wait_port;
+  request.image_label = given.image_label;
+  request.slot = given.slot;
+  request.station_name = given.station_name;
+  if (given.capture_timeout) {
+    request.capture_timeout_s = ParseSeconds(*given.capture_timeout);
+    if (!request.capture_timeout_s) {
+      return "--capture-timeout takes a plain number of seconds from 0.1 to 604800 (one week), "
+             "not '" +
+             *given.capture_timeout + "'";
+    }
+  }
+  if (given.image_sha256) {
+    request.image_sha256 = station::NormalSha256(*given.image_sha256);
+    if (!request.image_sha256) {
+      return "--image-sha256 takes the image's SHA-256: 64 hex digits, not '" +
+             *given.image_sha256 + "'";
+    }
+  }
+  for (const std::string& list : given.target_ids) {
+    size_t start = 0;
+    for (;;) {
+      const size_t comma = list.find(',', start);
+      const std::string id = list.substr(start, comma - start);
+      const auto normal = station::NormalTargetId(id);
+      if (!normal) return "--target-id takes target IDs of four hex digits, not '" + id + "'";
+      request.target_ids.push_back(*normal);
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
+  }
+  if (given.unit_id) {
+    if (given.unit_id->empty() || given.unit_id->size() > kLongestUnitId ||
+        !Printable(*given.unit_id)) {
+      return "--unit-id takes the unit's ID: 1 to 128 printable characters";
+    }
+    if (request.Supervised()) return "--unit-id names one unit: give it with one --port only";
+    request.unit_id = given.unit_id;
+  }
+  if (given.operator_name) {
+    if (given.operator_name->empty() || !Printable(*given.operator_name)) {
+      return "--operator needs a name";
+    }
+    request.operator_name = given.operator_name;
+  }
+  if (given.units) {
+    request.units = ParseCount(*given.units);
+    if (!request.units)
+      return "--units takes a whole number of at least 1, not '" + *given.units + "'";
+    if (!request.station) return "--units counts the units of a station: add --station";
+  }
+  if (given.csv) return "--csv goes with --summarize LOG";
+  return std::nullopt;
+}
+
 ParsedCommandLine Judge(const Given& given, const std::vector<std::string>& left_over) {
   if (given.help) return HelpRequest{};
   if (given.version) return VersionRequest{};
@@ -74,37 +209,12 @@ ParsedCommandLine Judge(const Given& given, const std::vector<std::string>& left
         (first.size() > 1 && first[0] == '-' ? "unknown option '" : "unexpected argument '") +
         first + "'"};
   }
-
+  if (given.summarize) {
+    if (given.summarize->empty()) return UsageError{"--summarize needs the log file"};
+    return SummarizeRequest{*given.summarize, given.csv};
+  }
   ProgramRequest request;
-  if (given.ports.empty() && !given.ports_from) {
-    return UsageError{"--port DEVICE (or --ports-from FILE) is required"};
-  }
-  for (const std::string& port : given.ports) {
-    if (port.empty()) return UsageError{"--port needs a device name"};
-  }
-  request.ports = given.ports;
-  if (!given.ports.empty()) request.port = given.ports.back();
-  if (given.ports_from) {
-    if (given.ports_from->empty()) return UsageError{"--ports-from needs a file name"};
-    request.ports_from = given.ports_from;
-  }
-  if (given.log && given.log->empty()) return UsageError{"--log needs a file name"};
-  request.log = given.log;
-  request.json = given.json;
-  request.station = given.station;
-  request.image_label = given.image_label;
-  if (given.capture_timeout) {
-    request.capture_timeout_s = ParseSeconds(*given.capture_timeout);
-    if (!request.capture_timeout_s) {
-      return UsageError{
-          "--capture-timeout takes a plain number of seconds from 0.1 to 604800 (one week), "
-          "not '" +
-          *given.capture_timeout + "'"};
-    }
-  }
-  if (given.images.empty()) return UsageError{"the image file (IMAGE) is missing"};
-  if (given.images.size() > 1) return UsageError{"only one image file can be programmed at a time"};
-  request.image = given.images.front();
+  if (auto error = Judge(given, request)) return UsageError{std::move(*error)};
   return request;
 }
 

@@ -1,11 +1,13 @@
 #include "app/cli/command_line.h"
 
+#include <fstream>
 #include <iostream>
 #include <variant>
 
 #include "app/cli/cli_options.h"
 #include "app/cli/guided_session.h"
 #include "app/cli/help_text.h"
+#include "app/cli/log_summary.h"
 #include "app/cli/station.h"
 #include "platform/port_list.h"
 #include "quarnel_version.h"
@@ -22,6 +24,22 @@ int ListPorts() {
   return kExitOk;
 }
 
+int Summarize(const SummarizeRequest& request) {
+  std::ifstream log(request.log, std::ios::binary);
+  if (!log) {
+    std::cerr << "quarnel-cli: cannot read the unit log " << request.log << " (exit status "
+              << kExitCouldNotStart << ")" << std::endl;
+    return kExitCouldNotStart;
+  }
+  const LogSummary summary = SummarizeLog(log);
+  for (const std::string& damaged : summary.damaged) {
+    std::cerr << "quarnel-cli: " << request.log << ":" << damaged << " (line skipped)\n";
+  }
+  std::cout << (request.csv ? FormatSummaryCsv(summary) : FormatSummaryTable(summary))
+            << std::flush;
+  return kExitOk;
+}
+
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& args) {
@@ -35,6 +53,7 @@ int RunCommandLine(const std::vector<std::string>& args) {
     return kExitOk;
   }
   if (std::holds_alternative<ListPortsRequest>(parsed)) return ListPorts();
+  if (const auto* summarize = std::get_if<SummarizeRequest>(&parsed)) return Summarize(*summarize);
   if (const auto* error = std::get_if<UsageError>(&parsed)) {
     std::cerr << "quarnel-cli: " << error->message << "\nTry 'quarnel-cli --help'." << std::endl;
     return kExitUsage;

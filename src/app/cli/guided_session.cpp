@@ -13,8 +13,10 @@
 #include "app/cli/json_events.h"
 #include "app/cli/outcome_report.h"
 #include "app/cli/progress_line.h"
+#include "app/cli/station_plan.h"
 #include "app/cli/status_output.h"
 #include "link/records.h"
+#include "platform/append_file.h"
 #include "platform/child_process.h"
 #include "platform/stop_signal_watcher.h"
 #include "platform/terminal.h"
@@ -37,6 +39,15 @@ constexpr uint32_t kResetAnswerLimitMs = 10000;
 constexpr uint32_t kStallLimitMs = 4000;
 // Progress events at most this often (and for the last block).
 constexpr int64_t kProgressEventMs = 250;
+
+// Who and where, for the outcome and the record.
+void NameUnit(station::UnitResult& unit, const ProgramRequest& request) {
+  if (unit.port.empty()) unit.port = request.port;
+  unit.unit_id = request.unit_id;
+  unit.operator_name = request.operator_name.value_or(DefaultOperatorName());
+  unit.station = request.station_name.value_or(DefaultStationName());
+  unit.slot = request.slot.value_or(request.port);
+}
 
 // A message for the operator: on stderr, or a message event with --json.
 void Report(JsonEvents* events, const std::string& text) {
@@ -100,6 +111,7 @@ class Session {
     environment.limits.reset_answer_ms = kResetAnswerLimitMs;
     environment.limits.stall_ms = kStallLimitMs;
     environment.image = image_.snapshot;
+    environment.allowed_target_ids = request_.target_ids;
     environment.on_status_line = [this](const std::string& line) { PrintStatus(line); };
     environment.on_phase = [this](SequencePhase phase) { NotePhase(phase); };
     environment.on_progress = [this](const RunProgress& progress) { ShowProgress(progress); };
@@ -183,7 +195,7 @@ class Session {
       }
     }
     unit_ = station::MakeUnitResult(form_->LastOutcome(), result.status, result.reason);
-    if (unit_.port.empty()) unit_.port = request_.port;
+    NameUnit(unit_, request_);
     // The image as the operator named it, also when a private copy was read.
     if (request_.image_label && !unit_.image_path.empty()) unit_.image_path = *request_.image_label;
     if (unit_started_ms_) unit_.unit_elapsed_ms = loop_.NowMs() - *unit_started_ms_;
@@ -286,7 +298,7 @@ ExitStatus RunGuidedSession(const ProgramRequest& request) {
       Report(events, message + " (exit status " + std::to_string(kExitCouldNotStart) + ")");
     } else {
       station::UnitResult unit = station::MakeUnitResult(std::nullopt, kExitCouldNotStart, message);
-      unit.port = request.port;
+      NameUnit(unit, request);
       events->Outcome(unit);
     }
     return kExitCouldNotStart;
@@ -295,7 +307,10 @@ ExitStatus RunGuidedSession(const ProgramRequest& request) {
   std::optional<station::UnitLog> log;
   if (request.log) {
     try {
-      log.emplace(*request.log);
+      log.emplace(*request.log,
+                  station::RecordContext{request.station_name.value_or(DefaultStationName()),
+                                         request.operator_name.value_or(DefaultOperatorName()),
+                                         std::nullopt, station::NewRunId(), platform::HostName()});
     } catch (const std::runtime_error& error) {
       return could_not_start(error.what());
     }
@@ -305,6 +320,12 @@ ExitStatus RunGuidedSession(const ProgramRequest& request) {
     return could_not_start(problem->message);
   }
   ImageOk image = std::get<ImageOk>(checked);
+  // A pinned image: any other is refused before the port is opened.
+  if (request.image_sha256 && image.sha256 != *request.image_sha256) {
+    return could_not_start("image " + image.absolute_path + " has SHA-256 " + image.sha256 +
+                           ", not the " + *request.image_sha256 +
+                           " it must have: nothing was programmed");
+  }
   // Which image, before anything happens: a log or an operator can match it
   // with the release.
   ImageOk shown = image;
@@ -314,8 +335,9 @@ ExitStatus RunGuidedSession(const ProgramRequest& request) {
   const ExitStatus status = session.Run();
   if (log && station::IsUnitAttempt(session.Unit())) {
     std::string error;
-    const station::UnitLogEntry entry = station::MakeUnitLogEntry(
-        session.Unit(), request.port, shown.absolute_path, std::chrono::system_clock::now());
+    const station::UnitLogEntry entry =
+        log->Entry(session.Unit(), session.Unit().slot, request.port, shown.absolute_path,
+                   std::chrono::system_clock::now());
     if (!log->Write(entry, error)) {
       Report(events, "could not write to the unit log " + log->path() + ": " + error);
       return status == kExitOk ? kExitFailed : status;

@@ -73,6 +73,11 @@ SessionResult ResultOf(const std::optional<SequenceOutcome>& outcome, int stop_s
                                ") starts no further step"};
     case SequenceEnding::kFailed:
       return {kExitFailed, "an error stopped the sequence: " + outcome->message};
+    case SequenceEnding::kWrongTarget:
+      return {kExitWrongTarget, "wrong target " + outcome->target_id + ": " + outcome->message +
+                                    "; the unit was reset and not erased"};
+    case SequenceEnding::kEndedBySignal:
+      return {kExitFailed, "ended by a signal: " + outcome->message};
     case SequenceEnding::kCouldNotStart:
       return {kExitCouldNotStart, "could not start: " + outcome->message};
   }

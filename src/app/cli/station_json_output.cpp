@@ -3,6 +3,13 @@
 #include <chrono>
 
 namespace quarnel::cli {
+namespace {
+
+station::EventSource SourceOf(const station::SlotPlan& slot) {
+  return {slot.port, slot.name};
+}
+
+}  // namespace
 
 void StationJsonOutput::Write(const std::string& line) {
   out_ << line << '\n' << std::flush;
@@ -10,12 +17,12 @@ void StationJsonOutput::Write(const std::string& line) {
 
 void StationJsonOutput::Emit(size_t slot, const station::ChildEvent& event) {
   Write(station::EncodeEvent(event, std::chrono::system_clock::now(),
-                             supervisor_.Slots()[slot].plan.port));
+                             SourceOf(supervisor_.Slots()[slot].plan)));
 }
 
 void StationJsonOutput::ChildEventArrived(size_t slot, const station::TimedEvent& timed) {
-  // As the child wrote it, at its time, with the port.
-  Write(station::EncodeEvent(timed.event, timed.time, supervisor_.Slots()[slot].plan.port));
+  // As the child wrote it, at its time, with the port and the slot.
+  Write(station::EncodeEvent(timed.event, timed.time, SourceOf(supervisor_.Slots()[slot].plan)));
 }
 
 void StationJsonOutput::ChildTextArrived(size_t slot, const std::string& text,

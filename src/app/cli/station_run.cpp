@@ -1,21 +1,21 @@
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 
 #include "app/cli/live_view.h"
 #include "app/cli/station.h"
 #include "app/cli/station_json_output.h"
+#include "app/cli/station_plan.h"
 #include "app/cli/station_text_output.h"
 #include "operations/image_snapshot.h"
+#include "platform/append_file.h"
 #include "platform/child_process.h"
 #include "platform/private_file.h"
 #include "platform/stop_signal_watcher.h"
 #include "platform/terminal.h"
 #include "station/child_runner.h"
 #include "station/event_names.h"
-#include "station/station_ports.h"
 #include "station/supervisor.h"
 #include "station/unit_log.h"
 
@@ -28,25 +28,6 @@ void Say(const std::string& text) {
   std::cerr << kProgramName << ": " << text << std::endl;
 }
 
-std::optional<std::vector<std::string>> GatherPorts(const ProgramRequest& request) {
-  std::vector<std::string> names = request.ports;
-  if (request.ports_from) {
-    std::ifstream file(*request.ports_from);
-    if (!file) {
-      Say("cannot read the port list " + *request.ports_from + " (--ports-from)");
-      return std::nullopt;
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
-    for (std::string& name : station::ParsePortsFile(text.str())) names.push_back(std::move(name));
-  }
-  if (names.empty()) {
-    Say("no port to program: " + request.ports_from.value_or("the list") + " names none");
-    return std::nullopt;
-  }
-  return names;
-}
-
 // The unit log as the supervisor's record keeper.
 class LogRecords : public station::UnitRecordSink {
  public:
@@ -54,8 +35,7 @@ class LogRecords : public station::UnitRecordSink {
   bool Keep(const station::SlotPlan& slot, const station::UnitResult& result,
             std::string& error) override {
     const bool kept = log_.Write(
-        station::MakeUnitLogEntry(result, slot.port, image_, std::chrono::system_clock::now()),
-        error);
+        log_.Entry(result, slot.name, slot.port, image_, std::chrono::system_clock::now()), error);
     if (!kept) error = log_.path() + ": " + error;
     return kept;
   }
@@ -65,25 +45,41 @@ class LogRecords : public station::UnitRecordSink {
   std::string image_;
 };
 
-std::vector<std::string> ChildArguments(const ProgramRequest& request, const std::string& port,
+std::vector<std::string> ChildArguments(const StationPlan& plan, const station::SlotPlan& slot,
                                         const std::string& image_label,
+                                        const std::string& image_sha256,
                                         const std::string& image_copy) {
-  std::vector<std::string> args{"--json", "--port", port, "--image-label", image_label};
-  if (request.capture_timeout_s) {
+  std::vector<std::string> args{
+      "--json",         "--port",          slot.port,    "--slot",           slot.name,
+      "--station-name", plan.station_name, "--operator", plan.operator_name, "--image-label",
+      image_label,      "--image-sha256",  image_sha256};
+  if (plan.capture_timeout_s) {
     std::ostringstream seconds;
-    seconds << std::fixed << *request.capture_timeout_s;
+    seconds << std::fixed << *plan.capture_timeout_s;
     args.insert(args.end(), {"--capture-timeout", seconds.str()});
   }
+  if (!plan.target_ids.empty()) {
+    std::string ids;
+    for (const std::string& id : plan.target_ids) ids += (ids.empty() ? "" : ",") + id;
+    args.insert(args.end(), {"--target-id", ids});
+  }
+  if (plan.wait_for_adapters) args.push_back("--wait-port");
   args.push_back(image_copy);
   return args;
 }
 
-// The summary table: every port's last unit (station mode: its counts).
+// How a slot is named in the table and the live lines: by its port, or by
+// its name with the port.
+std::string SlotLabel(const station::SlotPlan& slot) {
+  return slot.name == slot.port ? slot.port : slot.name + " (" + slot.port + ")";
+}
+
+// The summary table: every slot's last unit (station mode: its counts).
 std::string SummaryTable(const station::Supervisor& supervisor, bool station_mode) {
   std::vector<SummaryRow> rows;
   for (const station::SlotState& state : supervisor.Slots()) {
     SummaryRow row;
-    row.port = state.plan.port;
+    row.port = SlotLabel(state.plan);
     if (state.last) {
       row.target_id = state.last->target_id == "?" ? "" : state.last->target_id;
       row.outcome = station::EndingName(state.last->ending);
@@ -103,34 +99,31 @@ std::string SummaryTable(const station::Supervisor& supervisor, bool station_mod
   return FormatSummary(rows);
 }
 
-ExitStatus Supervise(const ProgramRequest& request, const std::vector<std::string>& names,
-                     const std::string& image_path, const ImageSnapshot& image,
-                     const std::string& image_copy, station::UnitLog* log) {
+ExitStatus Supervise(const StationPlan& plan, const std::string& image_path,
+                     const ImageSnapshot& image, const std::string& image_copy,
+                     station::UnitLog* log) {
   station::SupervisorQueue queue;
   // Before any thread: the readers must not take the stop signals.
   platform::StopSignalWatcher signals(
       [&queue](int signal_number) { queue.Post(station::StopRequest{signal_number}); });
   station::ProcessLauncher launcher(queue, platform::OwnProgramPath());
 
-  std::vector<station::SlotPlan> plans;
-  for (const station::StationPort& port : station::PlanPorts(names, station::PortIdentity)) {
-    plans.push_back({port.name, port.name, port.duplicate_of});
-  }
   station::Supervisor::Options options;
-  options.station = request.station;
+  options.station = plan.station_mode;
   options.image_sha256 = image.Sha256();
-  options.child_args = [&](const station::SlotPlan& plan) {
-    return ChildArguments(request, plan.port, image_path, image_copy);
+  options.quota = plan.units;
+  options.slots_wait_for_adapters = plan.wait_for_adapters;
+  options.child_args = [&](const station::SlotPlan& slot) {
+    return ChildArguments(plan, slot, image_path, image.Sha256(), image_copy);
   };
   std::optional<LogRecords> records;
   if (log != nullptr) records.emplace(*log, image_path);
-  station::Supervisor supervisor(std::move(plans), options, launcher,
-                                 records ? &*records : nullptr);
+  station::Supervisor supervisor(plan.slots, options, launcher, records ? &*records : nullptr);
 
-  const bool live = !request.json && platform::IsTerminal(platform::StandardStream::kOutput);
-  StationTextOutput text(std::cout, supervisor, live, request.station);
+  const bool live = !plan.json && platform::IsTerminal(platform::StandardStream::kOutput);
+  StationTextOutput text(std::cout, supervisor, live, plan.station_mode);
   StationJsonOutput json(std::cout, supervisor);
-  if (request.json) {
+  if (plan.json) {
     supervisor.AddObserver(json);
   } else {
     supervisor.AddObserver(text);
@@ -151,10 +144,10 @@ ExitStatus Supervise(const ProgramRequest& request, const std::vector<std::strin
   text.Finish();
 
   const auto status = static_cast<ExitStatus>(supervisor.ExitStatus());
-  if (request.json) {
+  if (plan.json) {
     json.Finish(status);
   } else {
-    std::cout << '\n' << SummaryTable(supervisor, request.station) << std::flush;
+    std::cout << '\n' << SummaryTable(supervisor, plan.station_mode) << std::flush;
   }
   Say(status == kExitOk
           ? "every unit was programmed"
@@ -165,13 +158,21 @@ ExitStatus Supervise(const ProgramRequest& request, const std::vector<std::strin
 }  // namespace
 
 ExitStatus RunStation(const ProgramRequest& request) {
-  const auto names = GatherPorts(request);
-  if (!names) return kExitCouldNotStart;
+  auto planned = MakeStationPlan(request);
+  if (const auto* problem = std::get_if<PlanProblem>(&planned)) {
+    Say(problem->message + (problem->exit_status == kExitUsage
+                                ? ""
+                                : " (exit status " + std::to_string(problem->exit_status) + ")"));
+    return static_cast<ExitStatus>(problem->exit_status);
+  }
+  const StationPlan& plan = std::get<StationPlan>(planned);
   // A log that cannot be written stops the run before anything is erased.
   std::optional<station::UnitLog> log;
-  if (request.log) {
+  if (plan.log) {
     try {
-      log.emplace(*request.log);
+      log.emplace(*plan.log,
+                  station::RecordContext{plan.station_name, plan.operator_name, plan.recipe,
+                                         station::NewRunId(), platform::HostName()});
     } catch (const std::runtime_error& error) {
       Say(std::string(error.what()) + " (exit status " + std::to_string(kExitCouldNotStart) + ")");
       return kExitCouldNotStart;
@@ -181,14 +182,20 @@ ExitStatus RunStation(const ProgramRequest& request) {
   // private copy, whatever happens to the file meanwhile.
   std::error_code error;
   const std::string image_path =
-      std::filesystem::absolute(request.image, error).lexically_normal().string();
-  auto taken = ImageSnapshot::Take(error ? request.image : image_path);
+      std::filesystem::absolute(plan.image, error).lexically_normal().string();
+  auto taken = ImageSnapshot::Take(error ? plan.image : image_path);
   if (const auto* problem = std::get_if<ImageProblem>(&taken)) {
-    Say("image '" + request.image + "' " + problem->reason + " (exit status " +
+    Say("image '" + plan.image + "' " + problem->reason + " (exit status " +
         std::to_string(kExitCouldNotStart) + ")");
     return kExitCouldNotStart;
   }
   ImageSnapshotPtr image = std::get<ImageSnapshotPtr>(std::move(taken));
+  if (plan.image_sha256 && image->Sha256() != *plan.image_sha256) {
+    Say("image " + image_path + " has SHA-256 " + image->Sha256() + ", not the " +
+        *plan.image_sha256 + " it must have: nothing was programmed (exit status " +
+        std::to_string(kExitCouldNotStart) + ")");
+    return kExitCouldNotStart;
+  }
   std::vector<uint8_t> bytes(image->Size());
   image->CopyBlock(0, bytes);
   std::optional<platform::PrivateFile> copy;
@@ -200,9 +207,10 @@ ExitStatus RunStation(const ProgramRequest& request) {
   }
   Say("image " + image_path + ": " + std::to_string(image->Size()) + " bytes, SHA-256 " +
       image->Sha256());
-  Say(std::to_string(names->size()) + (names->size() == 1 ? " port" : " ports") +
-      (request.station ? ", a unit after another until Ctrl-C" : "") + "; turn the units on now");
-  return Supervise(request, *names, image_path, *image, copy->path(), log ? &*log : nullptr);
+  const size_t count = plan.slots.size();
+  Say(std::to_string(count) + (count == 1 ? " port" : " ports") +
+      (plan.station_mode ? ", a unit after another until Ctrl-C" : "") + "; turn the units on now");
+  return Supervise(plan, image_path, *image, copy->path(), log ? &*log : nullptr);
 }
 
 }  // namespace quarnel::cli
