@@ -168,6 +168,62 @@ TEST(CommandLine, MistakesAreUsageErrors) {
   }
 }
 
+TEST(CommandLine, PinsAllowListAndWhoTheUnitIs) {
+  const auto parsed = ParseCommandLine(
+      {"--port", "sim0", "--image-sha256", std::string(64, 'A'), "--target-id", "1a2b,00C7",
+       "--target-id", "0001", "--unit-id", "SN 42", "--operator", "ana", "--wait-port", "a.cry"});
+  const auto* request = std::get_if<ProgramRequest>(&parsed);
+  ASSERT_TRUE(request) << std::get<UsageError>(parsed).message;
+  EXPECT_EQ(request->image_sha256, std::string(64, 'a'));
+  EXPECT_EQ(request->target_ids, (std::vector<std::string>{"1A2B", "00C7", "0001"}));
+  EXPECT_EQ(request->unit_id, "SN 42");
+  EXPECT_EQ(request->operator_name, "ana");
+  EXPECT_TRUE(request->wait_port);
+  EXPECT_FALSE(request->Supervised());
+}
+
+TEST(CommandLine, ARecipeNamesImageSlotsAndPinsWhichOptionsCannotChange) {
+  const auto parsed = ParseCommandLine(
+      {"--recipe", "bench.toml", "--station", "--json", "--log", "x.log", "--units", "5"});
+  const auto* request = std::get_if<ProgramRequest>(&parsed);
+  ASSERT_TRUE(request) << std::get<UsageError>(parsed).message;
+  EXPECT_EQ(request->recipe, "bench.toml");
+  EXPECT_TRUE(request->Supervised());
+  EXPECT_EQ(request->units, 5);
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"--recipe", "b.toml", "a.cry"},
+           {"--recipe", "b.toml", "--port", "sim0"},
+           {"--recipe", "b.toml", "--ports-from", "p.txt"},
+           {"--recipe", "b.toml", "--image-sha256", std::string(64, 'a')},
+           {"--recipe", "b.toml", "--target-id", "1A2B"},
+           {"--recipe", "b.toml", "--unit-id", "7"},
+       }) {
+    EXPECT_TRUE(std::holds_alternative<UsageError>(ParseCommandLine(args)))
+        << ::testing::PrintToString(args);
+  }
+}
+
+TEST(CommandLine, NewOptionsRefuseWhatTheyCannotMean) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"--port", "s", "--image-sha256", "9f86d0", "a.cry"},
+           {"--port", "s", "--target-id", "12345", "a.cry"},
+           {"--port", "s", "--target-id", "1A2B,", "a.cry"},
+           {"--port", "s", "--unit-id", "", "a.cry"},
+           {"--port", "s", "--unit-id", "bad\tid", "a.cry"},
+           {"--port", "a", "--port", "b", "--unit-id", "1", "a.cry"},
+           {"--port", "s", "--units", "2", "a.cry"},
+           {"--port", "s", "--station", "--units", "0", "a.cry"},
+           {"--port", "s", "--csv", "a.cry"},
+           {"--summarize", ""},
+       }) {
+    EXPECT_TRUE(std::holds_alternative<UsageError>(ParseCommandLine(args)))
+        << ::testing::PrintToString(args);
+  }
+  const auto summarize = ParseCommandLine({"--summarize", "units.log", "--csv"});
+  ASSERT_TRUE(std::holds_alternative<SummarizeRequest>(summarize));
+  EXPECT_TRUE(std::get<SummarizeRequest>(summarize).csv);
+}
+
 TEST(CommandLine, CaptureTimeOutIsAPlainNumberOfSecondsFromATenthToAWeek) {
   const auto seconds = [](const std::string& text) -> std::optional<double> {
     const auto parsed = ParseCommandLine({"--port", "sim0", "--capture-timeout", text, "a.cry"});

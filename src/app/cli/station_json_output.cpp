@@ -41,6 +41,12 @@ void StationJsonOutput::UnitRecorded(size_t slot, const station::UnitResult& res
   if (!from_child) Emit(slot, station::OutcomeEvent{result});
 }
 
+void StationJsonOutput::Draining(const std::string& reason) {
+  // The whole station's word: no port of its own.
+  Write(station::EncodeEvent(station::MessageEvent{reason + "; no new unit starts"},
+                             std::chrono::system_clock::now()));
+}
+
 void StationJsonOutput::Finish(int exit_status) {
   std::vector<station::UnitResult> units;
   for (const station::SlotState& state : supervisor_.Slots()) {

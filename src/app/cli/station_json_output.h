@@ -19,6 +19,7 @@ class StationJsonOutput : public station::StationObserver {
                         const std::string& unreadable) override;
   void SlotNote(size_t slot, const std::string& text) override;
   void UnitRecorded(size_t slot, const station::UnitResult& result, bool from_child) override;
+  void Draining(const std::string& reason) override;
 
   // The summary: every port's last outcome and the station's exit status.
   void Finish(int exit_status);

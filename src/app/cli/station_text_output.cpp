@@ -103,6 +103,15 @@ void StationTextOutput::Stopping() {
   if (!live_) std::cerr << "quarnel-cli: stopping every port..." << std::endl;
 }
 
+void StationTextOutput::Draining(const std::string& reason) {
+  const std::string line = "quarnel-cli: " + reason + "; no new unit starts";
+  if (live_) {
+    view_.PrintAbove(line);
+  } else {
+    std::cerr << line << std::endl;
+  }
+}
+
 void StationTextOutput::Draw(bool force) {
   if (!live_ || (!dirty_ && !force)) return;
   const auto now = Clock::now();

@@ -28,6 +28,7 @@ class StationTextOutput : public station::StationObserver {
   void UnitRecorded(size_t slot, const station::UnitResult& result, bool from_child) override;
   void SlotChanged(size_t slot) override;
   void Stopping() override;
+  void Draining(const std::string& reason) override;
 
   // Redraws the live lines when they changed, at most every kRedrawInterval
   // unless `force`.
