@@ -3,17 +3,12 @@
 #include <QFontDatabase>
 #include <QStringList>
 #include <algorithm>
-#include <cctype>
+
+#include "view/core/font_faces.h"
 
 namespace tk {
 
 namespace {
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 // The first of `faces` that is installed. Asked for by a name it lacks, the
 // font system falls back to its default face at once instead of trying the
@@ -44,16 +39,19 @@ const QString& FixedPitchFace() {
 
 QFont QtFontFor(const TFont& font) {
   QFont result;
-  const std::string name = Lower(font.name);
-  if (name == "ms sans serif" || name == "ms shell dlg" || name == "microsoft sans serif") {
-    result.setStyleHint(QFont::SansSerif);
-    result.setFamily(SansSerifFace());
-  } else if (name == "courier" || name == "courier new") {
-    result.setStyleHint(QFont::TypeWriter);
-    result.setFixedPitch(true);
-    result.setFamily(FixedPitchFace().isEmpty() ? QStringLiteral("monospace") : FixedPitchFace());
-  } else {
-    result.setFamily(QString::fromStdString(font.name));
+  switch (FaceKindOf(font)) {
+    case FaceKind::kSansSerif:
+      result.setStyleHint(QFont::SansSerif);
+      result.setFamily(SansSerifFace());
+      break;
+    case FaceKind::kFixedPitch:
+      result.setStyleHint(QFont::TypeWriter);
+      result.setFixedPitch(true);
+      result.setFamily(FixedPitchFace().isEmpty() ? QStringLiteral("monospace") : FixedPitchFace());
+      break;
+    case FaceKind::kAsNamed:
+      result.setFamily(QString::fromStdString(font.name));
+      break;
   }
   result.setPixelSize(std::max(font.height, 1));
   result.setBold(font.bold);

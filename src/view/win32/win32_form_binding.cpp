@@ -34,7 +34,7 @@ LRESULT CALLBACK KeyPreviewHook(int code, WPARAM wparam, LPARAM lparam) {
       const std::vector<Win32FormBinding*> forms = Previews().forms;
       for (Win32FormBinding* form : forms) {
         if (form->Window() != root) continue;
-        if (form->PreviewKey(*message)) message->message = WM_NULL;  // taken by the form
+        if (form->KeyPressed(*message)) message->message = WM_NULL;  // taken by the form
         break;
       }
     }
@@ -51,46 +51,32 @@ DWORD Win32FormStyle(TBorderStyle border) {
 }
 
 Win32FormBinding::Win32FormBinding(Win32FormView& view, TForm& form, HWND window)
-    : Win32Binding(view, form), form_(form) {
-  Attach(window);
+    : FormBinding(
+          view.Core(), form,
+          std::make_unique<Win32Native>(view, window, Win32Native::Background::kFace, false)),
+      view_(view) {
+  Win32Native::Of(*this).Listen(this);
 }
 
 Win32FormBinding::~Win32FormBinding() {
   SetPreview(false);
 }
 
-void Win32FormBinding::SetShown(bool shown) {
-  shown_ = shown;
-  ApplyVisible();
+void Win32FormBinding::ShowTitle(const std::string& title) {
+  SetWindowTextW(Window(), Wide(title).c_str());
 }
 
-void Win32FormBinding::Apply(Change change) {
-  switch (change) {
-    case Change::Caption:
-      SetWindowTextW(Window(), Wide(form_.Caption()).c_str());
-      break;
-    case Change::Style:
-      ApplyStyle();
-      break;
-    case Change::Parent:
-      break;  // a form stays a window of its own
-    default:
-      Win32Binding::Apply(change);
-      break;
-  }
-}
-
-void Win32FormBinding::ApplyGeometry() {
+void Win32FormBinding::ShowGeometry() {
   // The form's size is its client size; the window adds its frame.
-  RECT frame{0, 0, View().Scale(std::max(form_.ClientWidth(), 1)),
-             View().Scale(std::max(form_.ClientHeight(), 1))};
+  RECT frame{0, 0, view_.Scale(std::max(Form().ClientWidth(), 1)),
+             view_.Scale(std::max(Form().ClientHeight(), 1))};
   const auto style = static_cast<DWORD>(GetWindowLongPtrW(Window(), GWL_STYLE));
   const auto ex_style = static_cast<DWORD>(GetWindowLongPtrW(Window(), GWL_EXSTYLE));
   AdjustWindowRectEx(&frame, style, FALSE, ex_style);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
-  int left = form_.Left();
-  int top = form_.Top();
+  int left = Form().Left();
+  int top = Form().Top();
   UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
   if (left == 0 && top == 0) {
     if (placed_) {
@@ -107,23 +93,22 @@ void Win32FormBinding::ApplyGeometry() {
   SetWindowPos(Window(), nullptr, left, top, width, height, flags);
 }
 
-void Win32FormBinding::ApplyVisible() {
-  const bool visible = shown_ && form_.Visible();
+void Win32FormBinding::ShowWindow(bool visible) {
   if (visible == (IsWindowVisible(Window()) != FALSE)) return;
-  ShowWindow(Window(), visible ? SW_SHOW : SW_HIDE);
+  ::ShowWindow(Window(), visible ? SW_SHOW : SW_HIDE);
   if (visible) SetForegroundWindow(Window());
 }
 
-void Win32FormBinding::ApplyStyle() {
+void Win32FormBinding::ShowStyle() {
   const DWORD keep = static_cast<DWORD>(GetWindowLongPtrW(Window(), GWL_STYLE)) & WS_VISIBLE;
-  const DWORD style = Win32FormStyle(form_.BorderStyle()) | keep;
+  const DWORD style = Win32FormStyle(Form().BorderStyle()) | keep;
   if (static_cast<DWORD>(GetWindowLongPtrW(Window(), GWL_STYLE)) != style) {
     SetWindowLongPtrW(Window(), GWL_STYLE, static_cast<LONG_PTR>(style));
     SetWindowPos(Window(), nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    ApplyGeometry();
+    ShowGeometry();
   }
-  SetPreview(form_.KeyPreview());
+  SetPreview(Form().KeyPreview());
 }
 
 void Win32FormBinding::SetPreview(bool on) {
@@ -145,23 +130,19 @@ void Win32FormBinding::SetPreview(bool on) {
   previewing_ = on;
 }
 
-bool Win32FormBinding::PreviewKey(const MSG& message) {
-  uint16_t key = static_cast<uint16_t>(message.wParam);
+bool Win32FormBinding::KeyPressed(const MSG& message) {
+  const auto key = static_cast<uint16_t>(message.wParam);
   TShiftState shift = 0;
   if (GetKeyState(VK_SHIFT) < 0) shift |= 1;
   if (message.message == WM_SYSKEYDOWN || GetKeyState(VK_MENU) < 0) shift |= 2;
   if (GetKeyState(VK_CONTROL) < 0) shift |= 4;
-  const LiveControl live = Live();  // a handler may end the form and this binding
-  Act<TForm>(live, [&](TForm& form) { form.KeyDown(key, shift); });
-  return key == 0;  // a handler that clears the key keeps it from the control
+  return PreviewKey(key, shift);
 }
 
 bool Win32FormBinding::Handle(UINT message, WPARAM, LPARAM, LRESULT& result) {
   if (message != WM_CLOSE) return false;
   // The close button asks the form; the view's window stays until the view goes.
-  Act<TForm>(Live(), [](TForm& form) {
-    if (!form.Closed()) form.Close();
-  });
+  CloseRequested();
   result = 0;
   return true;
 }
