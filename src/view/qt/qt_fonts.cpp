@@ -19,8 +19,11 @@ QString FirstInstalled(const QStringList& faces) {
   return {};
 }
 
-// "MS Sans Serif" is a narrow face: the layout's label widths are cut to it,
-// so narrow faces come before the common wide ones.
+// The window's labels and buttons were cut for "MS Sans Serif" at 8 points:
+// at the window's pixel heights the narrow faces come closest to its widths
+// (Liberation Sans Narrow within a few per cent, from fonts-liberation), so
+// they come before the common wide ones. Where a caption still does not fit,
+// the view core steps its size down (caption_fit.h).
 const QString& SansSerifFace() {
   static const QString face =
       FirstInstalled({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans Narrow",
