@@ -1,6 +1,7 @@
 #include "view/qt/qt_bindings.h"
 
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -67,6 +68,22 @@ class PanelFrame : public Clickable<QFrame> {
   QString caption_;
 };
 
+// Return and Enter press the focused button, as Space does and as in the
+// system's dialogs; no button of the window is a default button.
+class PushButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+      click();
+      return;
+    }
+    QPushButton::keyPressEvent(event);
+  }
+};
+
 // A button's caption is drawn within its contents, less a pixel each side
 // so that it does not touch the frame.
 constexpr int kButtonCaptionMargin = 1;
@@ -95,7 +112,7 @@ void QtLabelBinding::ShowWordWrap(bool wrap) {
 // ---- button -----------------------------------------------------------------
 
 QtButtonBinding::QtButtonBinding(QtFormView& view, TButton& button, NativeControl* container)
-    : ButtonBinding(view.Core(), button, view.Adopt(new QPushButton(view.ParentFor(container)))) {
+    : ButtonBinding(view.Core(), button, view.Adopt(new PushButton(view.ParentFor(container)))) {
   auto* widget = WidgetOf<QPushButton>(*this);
   widget->setAutoDefault(false);
   QObject::connect(widget, &QPushButton::clicked, widget, [live = Live()] { OperatorClick(live); });

@@ -30,8 +30,19 @@ Win32ComboBinding::Win32ComboBinding(Win32FormView& view, TComboBox& combo,
 void Win32ComboBinding::Command(WORD code) {
   switch (code) {
     case CBN_SELCHANGE:
-      // The operator picked an entry, in the open list or with the arrow keys.
-      Picked(static_cast<int>(SendMessageW(Window(), CB_GETCURSEL, 0, 0)));
+      // In the open list this only marks an entry (the arrow keys move the
+      // mark); in the closed box the arrow keys pick it.
+      if (SendMessageW(Window(), CB_GETDROPPEDSTATE, 0, 0) == 0)
+        Picked(static_cast<int>(SendMessageW(Window(), CB_GETCURSEL, 0, 0)));
+      break;
+    case CBN_SELENDOK:
+      // The list closes on a click or Return: the marked entry is picked.
+      if (SendMessageW(Window(), CB_GETDROPPEDSTATE, 0, 0) != 0)
+        Picked(static_cast<int>(SendMessageW(Window(), CB_GETCURSEL, 0, 0)));
+      break;
+    case CBN_SELENDCANCEL:
+      // Closed without a pick: the box shows the control's entry again.
+      if (*Live() != nullptr) ShowSelection(Combo().ItemIndex(), Combo().Text());
       break;
     case CBN_EDITCHANGE:
       Typed(Utf8(WindowText(Window())));
@@ -95,7 +106,17 @@ void Win32ComboBinding::ShowDroppedDown(bool open) {
   // The list opens only over a box that is on the screen.
   open = open && IsWindowVisible(Window());
   const bool is_open = SendMessageW(Window(), CB_GETDROPPEDSTATE, 0, 0) != 0;
-  if (open != is_open) SendMessageW(Window(), CB_SHOWDROPDOWN, open ? TRUE : FALSE, 0);
+  if (open == is_open) return;
+  // An open list takes the keys, as the system's own lists do: its box gets
+  // the focus (in the active window).
+  if (open && GetActiveWindow() == GetAncestor(Window(), GA_ROOT)) SetFocus(Window());
+  SendMessageW(Window(), CB_SHOWDROPDOWN, open ? TRUE : FALSE, 0);
+}
+
+bool Win32ComboBinding::CloseList() {
+  if (SendMessageW(Window(), CB_GETDROPPEDSTATE, 0, 0) == 0) return false;
+  SendMessageW(Window(), CB_SHOWDROPDOWN, FALSE, 0);
+  return true;
 }
 
 }  // namespace tk

@@ -8,6 +8,8 @@ namespace tk {
 class Win32ComboBinding : public ComboBinding, private Win32Messages {
  public:
   Win32ComboBinding(Win32FormView& view, TComboBox& combo, NativeControl* container);
+  // Closes the list when it is open (the operator's Escape); true when it was.
+  bool CloseList();
 
  protected:
   void Apply(Change change) override;

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "view/core/focus_order.h"
+#include "view/core/form_view_core.h"
+#include "view/core/kind_bindings.h"
+#include "view/win32/win32_combo_binding.h"
 #include "view/win32/win32_form_view.h"
 
 namespace tk {
@@ -11,9 +15,10 @@ const wchar_t kWin32FormClass[] = L"QuarnelForm";
 
 namespace {
 
-// Forms of this thread that preview keys, and the hook that shows them the
-// keys: it sees each message as the thread's message loop (or a modal
-// dialog's) takes it from the queue, before it reaches the focused control.
+// The forms of this thread, and the hook that shows them their keys: it sees
+// each message as the thread's message loop (or a modal dialog's) takes it
+// from the queue, before it reaches the focused control or the loop's own
+// handling of dialog keys.
 struct KeyPreviews {
   std::vector<Win32FormBinding*> forms;
   HHOOK hook = nullptr;
@@ -56,10 +61,21 @@ Win32FormBinding::Win32FormBinding(Win32FormView& view, TForm& form, HWND window
           std::make_unique<Win32Native>(view, window, Win32Native::Background::kFace, false)),
       view_(view) {
   Win32Native::Of(*this).Listen(this);
+  KeyPreviews& previews = Previews();
+  previews.forms.push_back(this);
+  if (previews.hook == nullptr)
+    previews.hook =
+        SetWindowsHookExW(WH_GETMESSAGE, &KeyPreviewHook, nullptr, GetCurrentThreadId());
 }
 
 Win32FormBinding::~Win32FormBinding() {
-  SetPreview(false);
+  KeyPreviews& previews = Previews();
+  auto& forms = previews.forms;
+  forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+  if (forms.empty() && previews.hook != nullptr) {
+    UnhookWindowsHookEx(previews.hook);
+    previews.hook = nullptr;
+  }
 }
 
 void Win32FormBinding::ShowTitle(const std::string& title) {
@@ -108,26 +124,6 @@ void Win32FormBinding::ShowStyle() {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     ShowGeometry();
   }
-  SetPreview(Form().KeyPreview());
-}
-
-void Win32FormBinding::SetPreview(bool on) {
-  if (on == previewing_) return;
-  KeyPreviews& previews = Previews();
-  if (on) {
-    previews.forms.push_back(this);
-    if (previews.hook == nullptr)
-      previews.hook =
-          SetWindowsHookExW(WH_GETMESSAGE, &KeyPreviewHook, nullptr, GetCurrentThreadId());
-  } else {
-    auto& forms = previews.forms;
-    forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
-    if (forms.empty() && previews.hook != nullptr) {
-      UnhookWindowsHookEx(previews.hook);
-      previews.hook = nullptr;
-    }
-  }
-  previewing_ = on;
 }
 
 bool Win32FormBinding::KeyPressed(const MSG& message) {
@@ -136,15 +132,63 @@ bool Win32FormBinding::KeyPressed(const MSG& message) {
   if (GetKeyState(VK_SHIFT) < 0) shift |= 1;
   if (message.message == WM_SYSKEYDOWN || GetKeyState(VK_MENU) < 0) shift |= 2;
   if (GetKeyState(VK_CONTROL) < 0) shift |= 4;
-  return PreviewKey(key, shift);
+  // The form first (while it previews keys): a key it takes goes no further.
+  const LiveControl live = Live();
+  if (PreviewKey(key, shift)) return true;
+  if (*live == nullptr || message.message != WM_KEYDOWN) return false;
+  return DialogKey(key, shift);
 }
 
-bool Win32FormBinding::Handle(UINT message, WPARAM, LPARAM, LRESULT& result) {
-  if (message != WM_CLOSE) return false;
-  // The close button asks the form; the view's window stays until the view goes.
-  CloseRequested();
-  result = 0;
-  return true;
+bool Win32FormBinding::DialogKey(uint16_t key, TShiftState shift) {
+  ControlBinding* focused = View().FocusedBinding();
+  switch (key) {
+    case VK_TAB:
+      if ((shift & ~TShiftState{1}) != 0) return false;  // Ctrl or Alt with Tab: not ours
+      View().MoveFocus(focused == nullptr ? nullptr : &focused->Control(), (shift & 1) == 0);
+      return true;
+    case VK_RETURN:
+      if (dynamic_cast<ButtonBinding*>(focused) == nullptr) return false;
+      OperatorClick(focused->Live());
+      return true;
+    case VK_ESCAPE:
+      if (auto* combo = dynamic_cast<Win32ComboBinding*>(focused)) return combo->CloseList();
+      return false;
+    default:
+      return false;
+  }
+}
+
+bool Win32FormBinding::Activated() {
+  if (*last_focus_ != nullptr) {
+    ControlBinding* last = View().BindingOf(**last_focus_);
+    if (last != nullptr && last->TakesFocus() && Reachable(**last_focus_)) {
+      last->Native().TakeFocus();
+      return true;
+    }
+  }
+  return View().MoveFocus(nullptr, true);
+}
+
+bool Win32FormBinding::Handle(UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
+  switch (message) {
+    case WM_CLOSE:
+      // The close button asks the form; the view's window stays until the view goes.
+      CloseRequested();
+      result = 0;
+      return true;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        ControlBinding* focused = View().FocusedBinding();
+        last_focus_ = focused == nullptr ? std::make_shared<TControl*>(nullptr) : focused->Live();
+        return false;
+      }
+      // Where no control takes the focus, the window keeps it itself.
+      if (!Activated()) return false;
+      result = 0;
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace tk
