@@ -34,7 +34,8 @@ LOGFONTW Win32LogFontFor(const TFont& font, int dpi) {
       // The heights the window gives this face, 13 and 16, are the line heights
       // of MS Sans Serif at 8 and 10 points, the sizes its layout was cut for:
       // asked for as line heights (positive), the dialog face comes out at
-      // those sizes, and every caption fits its control.
+      // those sizes. A caption that still does not fit its place on this
+      // machine's face steps down (view/core/caption_fit.h).
       result.lfHeight = height;
       result.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
       SetFace(result, L"MS Shell Dlg 2");
