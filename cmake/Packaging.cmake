@@ -146,7 +146,9 @@ else()
   if(TARGET quarnel)
     # Qt loads its platform plugins (X11, offscreen, ...) at run time, so no
     # library dependency names them; without one the window cannot start.
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+    # The window's labels and buttons are cut to the widths of Liberation
+    # Sans Narrow, which fontconfig finds by name, not as a library.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
   endif()
 
   # The long description under CPACK_PACKAGE_DESCRIPTION_SUMMARY, in lines

@@ -8,15 +8,19 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libcli11-dev libgcrypt20-dev nlohmann-json3-dev
   qt6-base-dev
+  # The window's faces: Liberation Sans Narrow has the widths of the face
+  # its layout was made for.
+  fonts-liberation
   clang libclang-rt-14-dev
   xvfb
   dpkg-dev file man-db desktop-file-utils appstream
 )
 # The Windows cross build (icoutils for the programs' icon, msitools and wixl
-# for the installer), and Wine to run its tests.
+# for the installer), and Wine to run its tests (with Wine's own faces:
+# without them it draws every text in a fallback face).
 if [ "${1:-}" = windows ]; then
   packages=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev
-            wine wine64 unzip icoutils msitools wixl)
+            wine wine64 fonts-wine unzip icoutils msitools wixl)
 fi
 missing=()
 for p in "${packages[@]}"; do

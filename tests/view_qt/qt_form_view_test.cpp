@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "view_qt/qt_test_app.h"
 #include "toolkit/application.h"
 #include "view/qt/qt_event_loop.h"
+#include "view_qt/qt_test_app.h"
 
 namespace {
 
@@ -388,6 +388,24 @@ TEST_F(QtFormViewTest, AControlMayBeFreedByItsOwnHandler) {
   box->hidePopup();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(reported_.empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(QtFormViewTest, SpaceAndReturnPressTheFocusedButton) {
+  int clicks = 0;
+  form_.button.OnClick = [&](tk::TObject*) { ++clicks; };
+  QWidget* button = view_->WidgetOf(form_.button);
+  button->setFocus();
+  QTest::keyClick(button, Qt::Key_Space);
+  QTest::keyClick(button, Qt::Key_Return);
+  QTest::keyClick(button, Qt::Key_Enter);
+  EXPECT_EQ(clicks, 3);
+  form_.button.SetEnabled(false);
+  QTest::keyClick(button, Qt::Key_Return);
+  EXPECT_EQ(clicks, 3);
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <string>
 #include <thread>
 
-#include "view/win32/win32_control_binding.h"
 #include "view/win32/win32_event_loop.h"
+#include "view/win32/win32_text.h"
 // clang-format off
 #include <dlgs.h>
 // clang-format on

@@ -3,17 +3,12 @@
 #include <QFontDatabase>
 #include <QStringList>
 #include <algorithm>
-#include <cctype>
+
+#include "view/core/font_faces.h"
 
 namespace tk {
 
 namespace {
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 // The first of `faces` that is installed. Asked for by a name it lacks, the
 // font system falls back to its default face at once instead of trying the
@@ -24,8 +19,11 @@ QString FirstInstalled(const QStringList& faces) {
   return {};
 }
 
-// "MS Sans Serif" is a narrow face: the layout's label widths are cut to it,
-// so narrow faces come before the common wide ones.
+// The window's labels and buttons were cut for "MS Sans Serif" at 8 points:
+// at the window's pixel heights the narrow faces come closest to its widths
+// (Liberation Sans Narrow within a few per cent, from fonts-liberation), so
+// they come before the common wide ones. Where a caption still does not fit,
+// the view core steps its size down (caption_fit.h).
 const QString& SansSerifFace() {
   static const QString face =
       FirstInstalled({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans Narrow",
@@ -44,16 +42,19 @@ const QString& FixedPitchFace() {
 
 QFont QtFontFor(const TFont& font) {
   QFont result;
-  const std::string name = Lower(font.name);
-  if (name == "ms sans serif" || name == "ms shell dlg" || name == "microsoft sans serif") {
-    result.setStyleHint(QFont::SansSerif);
-    result.setFamily(SansSerifFace());
-  } else if (name == "courier" || name == "courier new") {
-    result.setStyleHint(QFont::TypeWriter);
-    result.setFixedPitch(true);
-    result.setFamily(FixedPitchFace().isEmpty() ? QStringLiteral("monospace") : FixedPitchFace());
-  } else {
-    result.setFamily(QString::fromStdString(font.name));
+  switch (FaceKindOf(font)) {
+    case FaceKind::kSansSerif:
+      result.setStyleHint(QFont::SansSerif);
+      result.setFamily(SansSerifFace());
+      break;
+    case FaceKind::kFixedPitch:
+      result.setStyleHint(QFont::TypeWriter);
+      result.setFixedPitch(true);
+      result.setFamily(FixedPitchFace().isEmpty() ? QStringLiteral("monospace") : FixedPitchFace());
+      break;
+    case FaceKind::kAsNamed:
+      result.setFamily(QString::fromStdString(font.name));
+      break;
   }
   result.setPixelSize(std::max(font.height, 1));
   result.setBold(font.bold);

@@ -1,26 +1,29 @@
 #pragma once
-// A drop-down list with an editable text: items, text, selection, the open
-// list, and the operator's picks.
-#include "view/win32/win32_control_binding.h"
+// The system's drop-down list with an editable text.
+#include "view/core/combo_binding.h"
+#include "view/win32/win32_native.h"
 
 namespace tk {
 
-class Win32ComboBinding : public Win32Binding {
+class Win32ComboBinding : public ComboBinding, private Win32Messages {
  public:
-  Win32ComboBinding(Win32FormView& view, TComboBox& combo, HWND parent);
-  void Command(WORD code) override;
-  HBRUSH Colours(HDC dc) override;
+  Win32ComboBinding(Win32FormView& view, TComboBox& combo, NativeControl* container);
+  // Closes the list when it is open (the operator's Escape); true when it was.
+  bool CloseList();
 
  protected:
   void Apply(Change change) override;
-  void ApplyGeometry() override;
-  HFONT ShownFont() override;
+  void ShowGeometry() override;
+  void ShowItems(const std::vector<std::string>& items) override;
+  void ShowSelection(int index, const std::string& text) override;
+  void ShowDroppedDown(bool open) override;
+  void ShowAutoDropDown(bool) override {}  // the list opens as the operator types (Command)
+  int TextRoom(int width) const override;
 
  private:
-  void ShowItems();
-  void ShowSelection();
-  void ShowDroppedDown();
-  TComboBox& combo_;
+  void Command(WORD code) override;
+  HWND Window() const { return Win32Native::Of(*this).Window(); }
+  Win32FormView& view_;
 };
 
 }  // namespace tk

@@ -1,20 +1,14 @@
 #include "view/win32/win32_fonts.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 
 #include "platform/wide_text_win32.h"
+#include "view/core/font_faces.h"
 
 namespace tk {
 
 namespace {
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 void SetFace(LOGFONTW& font, const std::wstring& face) {
   const size_t n = std::min(face.size(), static_cast<size_t>(LF_FACESIZE - 1));
@@ -34,22 +28,26 @@ LOGFONTW Win32LogFontFor(const TFont& font, int dpi) {
   result.lfOutPrecision = OUT_DEFAULT_PRECIS;
   result.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   result.lfQuality = DEFAULT_QUALITY;
-  const std::string name = Lower(font.name);
-  if (name == "ms sans serif" || name == "ms shell dlg" || name == "microsoft sans serif") {
-    // The dialog face of every Windows since 2000, made to replace MS Sans Serif.
-    // The heights the window gives this face, 13 and 16, are the line heights
-    // of MS Sans Serif at 8 and 10 points, the sizes its layout was cut for:
-    // asked for as line heights (positive), the dialog face comes out at
-    // those sizes, and every caption fits its control.
-    result.lfHeight = height;
-    result.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
-    SetFace(result, L"MS Shell Dlg 2");
-  } else if (name == "courier" || name == "courier new") {
-    result.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-    SetFace(result, L"Courier New");
-  } else {
-    result.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    SetFace(result, platform::WideFromUtf8(font.name));
+  switch (FaceKindOf(font)) {
+    case FaceKind::kSansSerif:
+      // The dialog face of every Windows since 2000, made to replace MS Sans Serif.
+      // The heights the window gives this face, 13 and 16, are the line heights
+      // of MS Sans Serif at 8 and 10 points, the sizes its layout was cut for:
+      // asked for as line heights (positive), the dialog face comes out at
+      // those sizes. A caption that still does not fit its place on this
+      // machine's face steps down (view/core/caption_fit.h).
+      result.lfHeight = height;
+      result.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+      SetFace(result, L"MS Shell Dlg 2");
+      break;
+    case FaceKind::kFixedPitch:
+      result.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+      SetFace(result, L"Courier New");
+      break;
+    case FaceKind::kAsNamed:
+      result.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+      SetFace(result, platform::WideFromUtf8(font.name));
+      break;
   }
   return result;
 }

@@ -1,5 +1,7 @@
 #include "view/win32/win32_memo_binding.h"
 
+#include "view/win32/win32_form_view.h"
+
 namespace tk {
 
 std::wstring MemoWindowLine(const std::string& line) {
@@ -19,55 +21,24 @@ std::wstring MemoWindowLine(const std::string& line) {
   return result;
 }
 
-Win32MemoBinding::Win32MemoBinding(Win32FormView& view, TMemo& memo, HWND parent)
-    : Win32Binding(view, memo), memo_(memo) {
-  // The control takes no typed text, so the window must not either: its
-  // lines stay the control's lines.
-  Attach(CreateChildWindow(WC_EDITW, ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_TABSTOP,
-                           WS_EX_CLIENTEDGE, parent));
+Win32MemoBinding::Win32MemoBinding(Win32FormView& view, TMemo& memo, NativeControl* container)
+    : MemoBinding(
+          view.Core(), memo,
+          std::make_unique<Win32Native>(
+              view,
+              // The control takes no typed text, so the window must
+              // not either: its lines stay the control's lines.
+              CreateChildWindow(WC_EDITW, ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_TABSTOP,
+                                WS_EX_CLIENTEDGE, view.ParentFor(container)),
+              // A display, not a disabled field: the field's colours.
+              Win32Native::Background::kField)) {
   SendMessageW(Window(), EM_SETLIMITTEXT, 0, 0);  // as much text as memory allows
 }
 
-HBRUSH Win32MemoBinding::Colours(HDC dc) {
-  // A display, not a disabled field: the window's own colours.
-  SetTextColor(dc, TextColour());
-  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-  return GetSysColorBrush(COLOR_WINDOW);
-}
-
-void Win32MemoBinding::Apply(Change change) {
-  Win32Binding::Apply(change);
-  switch (change) {
-    case Change::LineAdded:
-      AppendLast();
-      break;
-    case Change::FirstLineRemoved:
-      RemoveFirst();
-      break;
-    case Change::LinesCleared:
-      Reload();
-      break;
-    case Change::Style: {
-      const LONG_PTR style = GetWindowLongPtrW(Window(), GWL_STYLE);
-      const LONG_PTR wanted =
-          memo_.VerticalScrollBar() ? (style | WS_VSCROLL) : (style & ~LONG_PTR{WS_VSCROLL});
-      if (wanted != style) {
-        SetWindowLongPtrW(Window(), GWL_STYLE, wanted);
-        SetWindowPos(Window(), nullptr, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-      }
-      break;
-    }
-    default:
-      break;
-  }
-}
-
-void Win32MemoBinding::AppendLast() {
-  if (shown_.size() + 1 != memo_.Lines().size()) return Reload();  // out of step: start afresh
+void Win32MemoBinding::AppendLine(const std::string& line, bool first) {
   // Every line but the first begins with the break that ends the one before.
-  std::wstring text = shown_.empty() ? std::wstring() : std::wstring(L"\r\n");
-  text += MemoWindowLine(memo_.Lines().back());
+  std::wstring text = first ? std::wstring() : std::wstring(L"\r\n");
+  text += MemoWindowLine(line);
   const int end = GetWindowTextLengthW(Window());
   SendMessageW(Window(), EM_SETSEL, static_cast<WPARAM>(end), end);
   SendMessageW(Window(), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
@@ -75,9 +46,8 @@ void Win32MemoBinding::AppendLast() {
   ScrollToNewest();
 }
 
-void Win32MemoBinding::RemoveFirst() {
-  if (shown_.size() != memo_.Lines().size() + 1) return Reload();
-  if (shown_.size() == 1) {
+void Win32MemoBinding::RemoveFirstLine(bool last) {
+  if (last || shown_.size() < 2) {
     SetWindowTextW(Window(), L"");
     shown_.clear();
     return;
@@ -91,16 +61,25 @@ void Win32MemoBinding::RemoveFirst() {
   ScrollToNewest();
 }
 
-void Win32MemoBinding::Reload() {
+void Win32MemoBinding::ShowLines(const std::vector<std::string>& lines) {
   std::wstring text;
   shown_.clear();
-  for (const std::string& line : memo_.Lines()) {
+  for (const std::string& line : lines) {
     const std::wstring shown = (shown_.empty() ? L"" : L"\r\n") + MemoWindowLine(line);
     text += shown;
     shown_.push_back(shown.size());
   }
   SetWindowTextW(Window(), text.c_str());
   ScrollToNewest();
+}
+
+void Win32MemoBinding::ShowVerticalScrollBar(bool on) {
+  const LONG_PTR style = GetWindowLongPtrW(Window(), GWL_STYLE);
+  const LONG_PTR wanted = on ? (style | WS_VSCROLL) : (style & ~LONG_PTR{WS_VSCROLL});
+  if (wanted == style) return;
+  SetWindowLongPtrW(Window(), GWL_STYLE, wanted);
+  SetWindowPos(Window(), nullptr, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 void Win32MemoBinding::ScrollToNewest() {

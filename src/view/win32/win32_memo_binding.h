@@ -1,28 +1,26 @@
 #pragma once
-// A read-only multi-line display. It follows the control line by line (an
-// appended line, the oldest line removed, all cleared) rather than reloading,
-// and keeps the newest line in view.
+// The system's read-only multi-line edit as a display.
 #include <deque>
 #include <string>
 
-#include "view/win32/win32_control_binding.h"
+#include "view/core/memo_binding.h"
+#include "view/win32/win32_native.h"
 
 namespace tk {
 
-class Win32MemoBinding : public Win32Binding {
+class Win32MemoBinding : public MemoBinding {
  public:
-  Win32MemoBinding(Win32FormView& view, TMemo& memo, HWND parent);
-  HBRUSH Colours(HDC dc) override;
+  Win32MemoBinding(Win32FormView& view, TMemo& memo, NativeControl* container);
 
  protected:
-  void Apply(Change change) override;
+  void AppendLine(const std::string& line, bool first) override;
+  void RemoveFirstLine(bool last) override;
+  void ShowLines(const std::vector<std::string>& lines) override;
+  void ShowVerticalScrollBar(bool on) override;
 
  private:
-  void AppendLast();
-  void RemoveFirst();
-  void Reload();
+  HWND Window() const { return Win32Native::Of(*this).Window(); }
   void ScrollToNewest();
-  TMemo& memo_;
   // Characters of each line the window holds, with its line break.
   std::deque<size_t> shown_;
 };

@@ -1,13 +1,15 @@
 #pragma once
-// The form as a top-level window: fixed client size with a single border,
+// The form as a top-level Qt window: fixed client size with a single border,
 // close and system menu only, its caption as title, closing through the
 // form, and the form's look at the keys before the focused control.
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
-#include "view/qt/control_binding.h"
+#include "view/core/form_binding.h"
+#include "view/qt/qt_native.h"
 
 namespace tk {
 
@@ -25,13 +27,13 @@ class FormWindow : public QWidget {
 // press meant for the window before the focused control does.
 class KeyPreviewFilter : public QObject {
  public:
-  KeyPreviewFilter(TForm& form, QWidget& window) : form_(form), window_(window) {}
+  KeyPreviewFilter(FormBinding& form, QWidget& window) : form_(form), window_(window) {}
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  TForm& form_;
+  FormBinding& form_;
   QWidget& window_;
   // Qt offers a key the focused widget leaves to each parent in turn; the
   // form sees it only the first time.
@@ -39,25 +41,21 @@ class KeyPreviewFilter : public QObject {
   QPointer<QWidget> last_receiver_;
 };
 
-class FormBinding : public ControlBinding {
+class QtFormBinding : public FormBinding {
  public:
-  FormBinding(QtFormView& view, TForm& form, FormWindow& window);
-  ~FormBinding() override;
-  // Until the view is shown, the window stays hidden whatever the form says.
-  void SetShown(bool shown);
+  QtFormBinding(FormViewCore& view, TForm& form, FormWindow& window, QWidget* holder);
+  ~QtFormBinding() override;
 
  protected:
-  void Apply(Change change) override;
-  void ApplyGeometry() override;
-  void ApplyVisible() override;
+  void ShowGeometry() override;
+  void ShowTitle(const std::string& title) override;
+  void ShowStyle() override;
+  void ShowWindow(bool visible) override;
 
  private:
-  void ApplyStyle();
-  TForm& form_;
   FormWindow& window_;
   std::unique_ptr<KeyPreviewFilter> key_filter_;
   bool filter_installed_ = false;
-  bool shown_ = false;
 };
 
 }  // namespace tk

@@ -1,10 +1,10 @@
-#include "view/qt/form_binding.h"
+#include "view/qt/qt_form_binding.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <algorithm>
 
-#include "toolkit/application.h"
 #include "view/qt/qt_keys.h"
 
 namespace tk {
@@ -29,85 +29,65 @@ bool KeyPreviewFilter::eventFilter(QObject* watched, QEvent* event) {
   last_event_ = event;
   last_receiver_ = widget;
   const auto* key_event = static_cast<const QKeyEvent*>(event);
-  uint16_t key = VirtualKeyFromQt(key_event->key());
+  const uint16_t key = VirtualKeyFromQt(key_event->key());
   if (key == 0) return false;
-  const TShiftState shift = ShiftStateFromQt(key_event->modifiers());
-  RunGuarded([&] { form_.KeyDown(key, shift); }, &form_);
-  return key == 0;  // a handler that clears the key keeps it from the control
+  return form_.PreviewKey(key, ShiftStateFromQt(key_event->modifiers()));
 }
 
-FormBinding::FormBinding(QtFormView& view, TForm& form, FormWindow& window)
-    : ControlBinding(view, form), form_(form), window_(window) {
-  window.on_close = [&form] {
-    if (!form.Closed()) RunGuarded([&] { form.Close(); }, &form);
+QtFormBinding::QtFormBinding(FormViewCore& view, TForm& form, FormWindow& window, QWidget* holder)
+    : FormBinding(view, form, std::make_unique<QtNative>(&window, holder, false)), window_(window) {
+  window.on_close = [this, live = Live()] {
+    if (*live != nullptr) CloseRequested();
   };
-  key_filter_ = std::make_unique<KeyPreviewFilter>(form, window);
-  Attach(&window);
+  key_filter_ = std::make_unique<KeyPreviewFilter>(*this, window);
 }
 
-FormBinding::~FormBinding() {
+QtFormBinding::~QtFormBinding() {
   window_.on_close = nullptr;
   if (filter_installed_ && qApp != nullptr) qApp->removeEventFilter(key_filter_.get());
 }
 
-void FormBinding::SetShown(bool shown) {
-  shown_ = shown;
-  ApplyVisible();
+void QtFormBinding::ShowTitle(const std::string& title) {
+  window_.setWindowTitle(QString::fromStdString(title));
 }
 
-void FormBinding::Apply(Change change) {
-  switch (change) {
-    case Change::Caption:
-      window_.setWindowTitle(QString::fromStdString(form_.Caption()));
-      break;
-    case Change::Style:
-      ApplyStyle();
-      break;
-    case Change::Parent:
-      break;  // a form stays a window of its own
-    default:
-      ControlBinding::Apply(change);
-      break;
-  }
-}
-
-void FormBinding::ApplyGeometry() {
+void QtFormBinding::ShowGeometry() {
   // The form's size is its client size; the window system adds the frame.
-  const QSize client(std::max(form_.ClientWidth(), 1), std::max(form_.ClientHeight(), 1));
-  if (form_.BorderStyle() == TBorderStyle::bsSingle) {
+  const QSize client(std::max(Form().ClientWidth(), 1), std::max(Form().ClientHeight(), 1));
+  if (Form().BorderStyle() == TBorderStyle::bsSingle) {
     window_.setFixedSize(client);
   } else {
     window_.setMinimumSize(0, 0);
     window_.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     window_.resize(client);
   }
-  if (form_.Left() != 0 || form_.Top() != 0) window_.move(form_.Left(), form_.Top());
+  if (Form().Left() != 0 || Form().Top() != 0) window_.move(Form().Left(), Form().Top());
 }
 
-void FormBinding::ApplyVisible() {
-  window_.setVisible(shown_ && form_.Visible());
+void QtFormBinding::ShowWindow(bool visible) {
+  window_.setVisible(visible);
 }
 
-void FormBinding::ApplyStyle() {
+void QtFormBinding::ShowStyle() {
   Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-  if (form_.BorderStyle() == TBorderStyle::bsSizeable)
+  if (Form().BorderStyle() == TBorderStyle::bsSizeable)
     flags |= Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
   if (window_.windowFlags() != flags) {
     const bool visible = window_.isVisible();
     window_.setWindowFlags(flags);  // hides the window
     window_.setVisible(visible);
-    ApplyGeometry();
+    ShowGeometry();
   }
   // The filter object stays: a key handler may turn the preview off while
   // the filter is running it.
-  if (form_.KeyPreview() != filter_installed_) {
-    if (form_.KeyPreview()) {
+  if (Form().KeyPreview() != filter_installed_) {
+    if (Form().KeyPreview()) {
       qApp->installEventFilter(key_filter_.get());
     } else {
       qApp->removeEventFilter(key_filter_.get());
     }
-    filter_installed_ = form_.KeyPreview();
+    filter_installed_ = Form().KeyPreview();
   }
 }
 
