@@ -3,8 +3,10 @@
 // itself (ProcessLauncher), or, in tests, a child whose lines the test
 // writes. Whatever the child says reaches the supervisor through its queue.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace quarnel::station {
@@ -31,17 +33,24 @@ class ChildLauncher {
                                                const std::vector<std::string>& args) = 0;
 };
 
+// How a reader thread is started; tests make it fail as a starved system
+// does (std::system_error).
+using ThreadStarter = std::function<std::thread(std::function<void()>)>;
+ThreadStarter PlainThreads();
+
 // Children that are processes of `program`, read by a thread per stream.
 class ProcessLauncher : public ChildLauncher {
  public:
-  ProcessLauncher(SupervisorQueue& queue, std::string program)
-      : queue_(queue), program_(std::move(program)) {}
+  ProcessLauncher(SupervisorQueue& queue, std::string program,
+                  ThreadStarter start_thread = PlainThreads())
+      : queue_(queue), program_(std::move(program)), start_thread_(std::move(start_thread)) {}
   std::unique_ptr<RunningChild> Launch(size_t slot, uint64_t run,
                                        const std::vector<std::string>& args) override;
 
  private:
   SupervisorQueue& queue_;
   std::string program_;
+  ThreadStarter start_thread_;
 };
 
 }  // namespace quarnel::station

@@ -1,5 +1,7 @@
 #include "station/child_runner.h"
 
+#include <system_error>
+
 namespace quarnel::station {
 namespace {
 
@@ -8,16 +10,31 @@ constexpr size_t kLongestLine = 64 * 1024;
 
 }  // namespace
 
+ThreadStarter PlainThreads() {
+  return [](std::function<void()> body) { return std::thread(std::move(body)); };
+}
+
 std::unique_ptr<RunningChild> ProcessLauncher::Launch(size_t slot, uint64_t run,
                                                       const std::vector<std::string>& args) {
-  return std::make_unique<ChildRunner>(queue_, slot, run, program_, args);
+  return std::make_unique<ChildRunner>(queue_, slot, run, program_, args, start_thread_);
 }
 
 ChildRunner::ChildRunner(SupervisorQueue& queue, size_t slot, uint64_t run,
-                         const std::string& program, const std::vector<std::string>& args)
+                         const std::string& program, const std::vector<std::string>& args,
+                         const ThreadStarter& start_thread)
     : queue_(queue), slot_(slot), run_(run), child_(program, args) {
-  output_reader_ = std::thread([this] { ReadStream(platform::ChildProcess::Stream::kOutput); });
-  error_reader_ = std::thread([this] { ReadStream(platform::ChildProcess::Stream::kError); });
+  try {
+    output_reader_ = start_thread([this] { ReadStream(platform::ChildProcess::Stream::kOutput); });
+    error_reader_ = start_thread([this] { ReadStream(platform::ChildProcess::Stream::kError); });
+  } catch (const std::system_error& error) {
+    // A child nobody reads must not run on: end it, and the reader that
+    // did start sees the end of its stream.
+    child_.Kill();
+    if (output_reader_.joinable()) output_reader_.join();
+    child_.Wait();
+    throw std::system_error(
+        error.code(), std::string("could not start the threads that watch it: ") + error.what());
+  }
 }
 
 ChildRunner::~ChildRunner() {

@@ -16,9 +16,12 @@ namespace quarnel::station {
 
 class ChildRunner : public RunningChild {
  public:
-  // Starts `program` with `args`; throws std::system_error when it cannot.
+  // Starts `program` with `args`; throws std::system_error when it cannot,
+  // or when its readers cannot be started (the child is ended then: nothing
+  // is left running that nobody watches).
   ChildRunner(SupervisorQueue& queue, size_t slot, uint64_t run, const std::string& program,
-              const std::vector<std::string>& args);
+              const std::vector<std::string>& args,
+              const ThreadStarter& start_thread = PlainThreads());
   // Kills the child if it still runs, and waits for it and its readers.
   ~ChildRunner() override;
   ChildRunner(const ChildRunner&) = delete;

@@ -35,12 +35,15 @@ class StationObserver {
   virtual void Draining(const std::string& /*reason*/) {}
 };
 
-// Where a station's unit records go (the unit log). False, with `error`,
-// when the record could not be kept.
+// Where a station's unit records go (the unit log). A record that cannot
+// be kept now is held back whole, to be tried again.
 class UnitRecordSink {
  public:
   virtual ~UnitRecordSink() = default;
+  // False, with `error`, when the record was held back.
   virtual bool Keep(const SlotPlan& slot, const UnitResult& result, std::string& error) = 0;
+  // Tries the records held back, in order; true when none is left.
+  virtual bool Retry(std::string& error) = 0;
 };
 
 }  // namespace quarnel::station

@@ -22,7 +22,8 @@ struct Supervisor::Child {
   uint64_t run = 0;
   Clock::time_point started{};
   std::optional<Clock::time_point> restart_at;
-  bool reported = false;  // the running child reported its outcome
+  bool reported = false;           // the running child reported its outcome
+  bool waits_for_release = false;  // held: started again once released
 };
 
 Supervisor::Supervisor(std::vector<SlotPlan> slots, Options options, ChildLauncher& launcher,
@@ -43,6 +44,8 @@ Supervisor::~Supervisor() {
 }
 
 void Supervisor::Start() {
+  size_t started = 0;
+  const auto now = options_.now();
   for (size_t slot = 0; slot < slots_.size(); ++slot) {
     const SlotPlan& plan = slots_[slot].plan;
     if (plan.duplicate_of) {
@@ -50,7 +53,13 @@ void Supervisor::Start() {
                          slots_[*plan.duplicate_of].plan.port + "); it is programmed once");
       continue;
     }
-    StartChild(slot);
+    // A few at a time: the rest follow at their turn (see Tick).
+    const size_t batch = started++ / kStartBatch;
+    if (batch == 0) {
+      StartChild(slot);
+    } else {
+      children_[slot].restart_at = now + batch * kStartSpacing;
+    }
   }
 }
 
@@ -69,6 +78,8 @@ void Supervisor::StartChild(size_t slot) {
         options_.child_args ? options_.child_args(state.plan) : std::vector<std::string>{};
     child.runner = launcher_.Launch(slot, child.run, args);
   } catch (const std::exception& error) {
+    // Whatever the child said before it was ended is of no run of the slot's.
+    ++child.run;
     FailSlot(slot, std::string("could not start the program for this port: ") + error.what());
     return;
   }
@@ -130,8 +141,11 @@ void Supervisor::HandleEvent(size_t slot, const TimedEvent& timed) {
 void Supervisor::Record(size_t slot, const UnitResult& result, bool from_child) {
   SlotState& state = slots_[slot];
   const bool attempt = IsUnitAttempt(result);
-  // In station mode a child stopped while it waited for a unit is no unit.
-  if (options_.station && !attempt) return;
+  // In station mode a child stopped while it waited for a unit is no unit,
+  // and neither is a capture that timed out with no unit there.
+  const bool nobody_came =
+      result.ending == SequenceEnding::kNoAnswerToCapture && result.target_id.empty();
+  if (options_.station && (!attempt || nobody_came)) return;
   state.last = result;
   Worst(result.exit_status);
   if (result.exit_status == kExitOk) {
@@ -152,12 +166,30 @@ void Supervisor::Record(size_t slot, const UnitResult& result, bool from_child) 
                    ", not the one checked at the start");
     Worst(kExitFailed);
   }
-  if (records_ != nullptr && attempt) {
-    std::string error;
-    if (!records_->Keep(state.plan, result, error)) {
-      Note(slot, "could not write to the unit log: " + error);
-      Worst(kExitFailed);
-    }
+  if (records_ != nullptr && attempt) Keep(slot, result);
+}
+
+void Supervisor::Keep(size_t slot, const UnitResult& result) {
+  std::string error;
+  if (records_->Keep(slots_[slot].plan, result, error)) return;
+  // Nothing more is erased without a record: the units under way finish,
+  // their records are held back and tried again, no new unit starts.
+  Note(slot, "the unit log cannot take this unit's record (" + error +
+                 "); it is kept to be written again");
+  Worst(kExitCouldNotStart);
+  if (!records_failing_) {
+    records_failing_ = true;
+    next_record_retry_ = options_.now() + kRecordRetry;
+    Drain("the unit log cannot take records: " + error);
+  }
+}
+
+void Supervisor::RetryRecords() {
+  std::string error;
+  if (records_->Retry(error)) {
+    records_failing_ = false;
+  } else {
+    next_record_retry_ = options_.now() + kRecordRetry;
   }
 }
 
@@ -167,16 +199,28 @@ void Supervisor::Ended(size_t slot, int exit_status) {
   const bool lived_long = options_.now() - child.started >= kShortestRun;
   child.runner.reset();
   if (!child.reported) {
-    // It ended without saying how: a crash, or killed.
+    // It ended without saying how: a crash, or killed. Its status is no
+    // status of a unit: the record says what happened, with status 1.
     const bool unit_under_way = UnitUnderWay(state);
+    const bool by_signal = exit_status > kExitSignalBase;
     UnitResult result;
-    result.ending =
-        unit_under_way || !stopping_ ? SequenceEnding::kFailed : SequenceEnding::kStoppedByOperator;
+    if (by_signal) {
+      result.ending = SequenceEnding::kEndedBySignal;
+    } else if (unit_under_way || !stopping_) {
+      result.ending = SequenceEnding::kFailed;
+    } else {
+      result.ending = SequenceEnding::kStoppedByOperator;
+    }
     result.port = state.plan.port;
-    result.exit_status = exit_status == 0 ? kExitFailed : exit_status;
-    result.reason = "the program for this port ended without an outcome";
+    result.slot = state.plan.name;
+    result.exit_status = kExitFailed;
+    result.reason = by_signal ? "the program for this port was ended by signal " +
+                                    std::to_string(exit_status - kExitSignalBase)
+                              : "the program for this port ended without an outcome (status " +
+                                    std::to_string(exit_status) + ")";
     result.target_id = unit_under_way ? "?" : "";
-    Record(slot, result, false);
+    // Killed while it waited for a unit: no unit was there.
+    if (!by_signal || unit_under_way || !options_.station) Record(slot, result, false);
   }
   state.phase.reset();
   state.progress.reset();
@@ -189,6 +233,12 @@ void Supervisor::Ended(size_t slot, int exit_status) {
       Note(slot, "this port stops; the others go on");
       Worst(exit_status);
     }
+    Changed(slot);
+    return;
+  }
+  if (held_) {
+    state.activity = SlotActivity::kRestartPause;
+    child.waits_for_release = true;
     Changed(slot);
     return;
   }
@@ -233,6 +283,26 @@ void Supervisor::Drain(const std::string& reason) {
   }
 }
 
+void Supervisor::Hold(bool held) {
+  if (!options_.station || held == held_) return;
+  held_ = held;
+  for (size_t slot = 0; slot < slots_.size(); ++slot) {
+    Child& child = children_[slot];
+    SlotState& state = slots_[slot];
+    if (held) {
+      if (child.runner && !UnitUnderWay(state))
+        child.runner->RequestStop(platform::kStopSignalTerminate);
+      if (!child.runner && child.restart_at) {
+        child.restart_at.reset();
+        child.waits_for_release = true;
+      }
+    } else if (child.waits_for_release) {
+      child.waits_for_release = false;
+      if (!stopping_ && !draining_) StartChild(slot);
+    }
+  }
+}
+
 void Supervisor::KillAll() {
   killed_ = true;
   for (Child& child : children_) {
@@ -243,11 +313,17 @@ void Supervisor::KillAll() {
 void Supervisor::Tick() {
   const auto now = options_.now();
   if (stopping_ && !killed_ && now >= stop_deadline_) KillAll();
+  if (records_failing_ && now >= next_record_retry_) RetryRecords();
   for (size_t slot = 0; slot < slots_.size(); ++slot) {
     Child& child = children_[slot];
+    if (child.waits_for_release && (stopping_ || draining_)) {
+      child.waits_for_release = false;
+      slots_[slot].activity = SlotActivity::kDone;
+      Changed(slot);
+    }
     if (!child.restart_at || (now < *child.restart_at && !stopping_)) continue;
     child.restart_at.reset();
-    if (stopping_) {
+    if (stopping_ || draining_) {
       slots_[slot].activity = SlotActivity::kDone;
       Changed(slot);
     } else {
@@ -262,6 +338,7 @@ std::optional<Supervisor::Clock::time_point> Supervisor::NextDeadline() const {
     if (!next || when < *next) next = when;
   };
   if (stopping_ && !killed_) earliest(stop_deadline_);
+  if (records_failing_) earliest(next_record_retry_);
   for (const Child& child : children_) {
     if (child.restart_at) earliest(stopping_ ? options_.now() : *child.restart_at);
   }

@@ -40,6 +40,12 @@ class Supervisor {
 
   // Children that have not ended this long after a stop request are killed.
   static constexpr auto kStopGrace = std::chrono::seconds(15);
+  // Records the log could not take are tried again this often.
+  static constexpr auto kRecordRetry = std::chrono::seconds(1);
+  // Children are started this many at a time, this far apart, so that a
+  // large station does not start all its processes at once.
+  static constexpr size_t kStartBatch = 4;
+  static constexpr auto kStartSpacing = std::chrono::milliseconds(250);
   // A station slot whose child ended sooner than this after its start waits
   // this long before the next one, so a fault that ends every child at once
   // does not start them in a tight loop.
@@ -67,8 +73,15 @@ class Supervisor {
   // that wait for a unit stop. `reason` is told to the observers.
   void Drain(const std::string& reason);
   bool Draining() const { return draining_; }
+  // Station mode: while held (the front end cannot deliver what it must),
+  // no new unit starts: the units under way finish, slots that wait for a
+  // unit stop waiting, and all start again once released.
+  void Hold(bool held);
+  bool Held() const { return held_; }
   // Units programmed in all.
   int64_t Programmed() const { return programmed_; }
+  // Records are held back because the log cannot take them.
+  bool RecordsHeldBack() const { return records_failing_; }
   // Every slot is done.
   bool Done() const;
 
@@ -84,6 +97,8 @@ class Supervisor {
   void HandleLine(const ChildLine& line);
   void HandleEvent(size_t slot, const TimedEvent& event);
   void Record(size_t slot, const UnitResult& result, bool from_child);
+  void Keep(size_t slot, const UnitResult& result);
+  void RetryRecords();
   void Ended(size_t slot, int exit_status);
   void KillAll();
   void Note(size_t slot, const std::string& text);
@@ -100,6 +115,9 @@ class Supervisor {
   bool killed_ = false;
   bool draining_ = false;
   int64_t programmed_ = 0;
+  bool records_failing_ = false;
+  bool held_ = false;
+  Clock::time_point next_record_retry_{};
   Clock::time_point stop_deadline_{};
   int worst_ = 0;
 };

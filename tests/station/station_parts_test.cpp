@@ -285,6 +285,29 @@ TEST(SupervisorRunner, HandsOnAChildsLinesReadAsEventsAndThenItsEnd) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 }
 
+// A starved system (a process or cgroup limit) cannot give the supervisor
+// the threads that watch a child: that child is ended, and the port alone
+// fails, instead of the whole station aborting.
+TEST(SupervisorRunner, AChildWhoseWatchersCannotStartIsEndedAndSaysWhy) {
+  SupervisorQueue queue;
+  int started = 0;
+  const station::ThreadStarter starved = [&started](std::function<void()> body) {
+    if (++started == 2) {
+      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                              "thread");
+    }
+    return std::thread(std::move(body));
+  };
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    ChildRunner runner(queue, 0, 1, "/bin/sleep", {"30"}, starved);
+    FAIL() << "the runner started without its second watcher";
+  } catch (const std::system_error& error) {
+    EXPECT_THAT(error.what(), HasSubstr("could not start the threads that watch it"));
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "the child was ended, not waited for";
+}
+
 TEST(OperatorView, LiveLinesShowPhasePercentRateAndCounts) {
   PortView view;
   view.port = "sim0";
@@ -297,16 +320,26 @@ TEST(OperatorView, LiveLinesShowPhasePercentRateAndCounts) {
   view.failed = 1;
   EXPECT_THAT(FormatLiveLine(view, 8), ::testing::EndsWith("passed 3 failed 1"));
 
-  std::ostringstream out;
-  LiveView live(out);
-  live.Draw({"a", "b"});
-  live.PrintAbove("note");
-  live.Draw({"a2", "b2"});
+  LiveView live;
+  std::string out = live.Draw({"a", "b"});
+  out += live.PrintAbove("note");
+  out += live.Draw({"a2", "b2"});
   // Each redraw goes back up over the two lines drawn before.
-  EXPECT_EQ(out.str(),
+  EXPECT_EQ(out,
             "a\x1b[K\nb\x1b[K\n"
             "\r\x1b[2A\x1b[Jnote\na\x1b[K\nb\x1b[K\n"
             "\r\x1b[2A\x1b[Ja2\x1b[K\nb2\x1b[K\n");
+}
+
+// A live line that fills the terminal would wrap, and its redraw would leave
+// the wrapped part behind: every line fits, whatever the width is now.
+TEST(OperatorView, LiveLinesFitTheTerminalsWidthInWholeCharacters) {
+  EXPECT_EQ(FitToColumns("sim0  program  45%", 10), "sim0  pro");
+  EXPECT_EQ(FitToColumns("short", 80), "short");
+  EXPECT_EQ(FitToColumns("short", std::nullopt), "short");
+  // "Prüfplatz" has a two-byte character, which is not cut in half.
+  EXPECT_EQ(FitToColumns("Prüfplatz 7", 4), "Prü");
+  EXPECT_EQ(FitToColumns("abc", 1), "a");
 }
 
 TEST(OperatorView, SummaryTableAlignsItsColumns) {

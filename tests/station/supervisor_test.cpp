@@ -13,6 +13,7 @@
 namespace quarnel::station {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using namespace std::chrono_literals;
@@ -74,24 +75,38 @@ class Recorder : public StationObserver {
   int stopping = 0;
 };
 
+// A log that takes records, or (refuse) holds them back until it can.
 class Log : public UnitRecordSink {
  public:
   bool Keep(const SlotPlan& slot, const UnitResult& result, std::string& error) override {
-    kept.push_back(slot.name + ":" + std::to_string(result.exit_status));
-    if (refuse) error = "disk full";
-    return !refuse;
+    held.push_back(slot.name + ":" + std::to_string(result.exit_status));
+    return Retry(error);
+  }
+  bool Retry(std::string& error) override {
+    ++tries;
+    if (refuse) {
+      error = "disk full";
+      return false;
+    }
+    kept.insert(kept.end(), held.begin(), held.end());
+    held.clear();
+    return true;
   }
   std::vector<std::string> kept;
+  std::vector<std::string> held;
   bool refuse = false;
+  int tries = 0;
 };
 
 constexpr char kImageHash[] = "aaaa";
 
 class SupervisorTest : public ::testing::Test {
  protected:
-  void Make(std::vector<SlotPlan> slots, bool station_mode) {
+  void Make(std::vector<SlotPlan> slots, bool station_mode,
+            std::optional<int64_t> quota = std::nullopt) {
     Supervisor::Options options;
     options.station = station_mode;
+    options.quota = quota;
     options.image_sha256 = kImageHash;
     options.child_args = [](const SlotPlan& plan) {
       return std::vector<std::string>{"--port", plan.port};
@@ -223,14 +238,22 @@ TEST_F(SupervisorTest, LinesOfAnEarlierChildOfTheSlotAreIgnored) {
 TEST_F(SupervisorTest, AChildThatEndsWithoutAnOutcomeFailsItsUnitUnlessNoneWasUnderWay) {
   Make({{"A", "sim0", {}}, {"B", "sim1", {}}}, true);
   now_ += 30s;
-  // Killed while programming: a failed unit with the child's status.
+  // Killed while programming: a failed unit that says so, with a status of
+  // the table (not 137, which no unit ends with).
   Say(0, PhaseEvent{SequencePhase::kProgram});
   End(0, 137);
   ASSERT_EQ(recorder_.units.size(), 1u);
   EXPECT_FALSE(recorder_.units[0].from_child);
-  EXPECT_EQ(recorder_.units[0].result.ending, SequenceEnding::kFailed);
-  EXPECT_EQ(recorder_.units[0].result.exit_status, 137);
+  EXPECT_EQ(recorder_.units[0].result.ending, SequenceEnding::kEndedBySignal);
+  EXPECT_EQ(recorder_.units[0].result.exit_status, kExitFailed);
+  EXPECT_THAT(recorder_.units[0].result.reason, HasSubstr("signal 9"));
   EXPECT_EQ(Slot(0).failed, 1);
+  EXPECT_EQ(supervisor_->ExitStatus(), kExitFailed);
+  // Killed while it waited for a unit: no unit was there.
+  now_ += 30s;
+  Say(0, PhaseEvent{SequencePhase::kCapture});
+  End(0, 137);
+  EXPECT_EQ(recorder_.units.size(), 1u);
   // A crash that said it was fine is still no success.
   Say(1, PhaseEvent{SequencePhase::kErase});
   End(1, 0);
@@ -311,14 +334,99 @@ TEST_F(SupervisorTest, ASlotThatRepeatsAnotherOrCannotBeStartedTakesNoPart) {
   EXPECT_EQ(Slot(0).failed, 0);
 }
 
-TEST_F(SupervisorTest, AnotherImageOrALostRecordIsSaidAndFailsTheRun) {
+TEST_F(SupervisorTest, AnImageOtherThanTheOneCheckedIsSaidAndFailsTheRun) {
   Make({{"A", "sim0", {}}}, false);
-  log_.refuse = true;
   UnitResult other = Outcome(SequenceEnding::kProgrammed, kExitOk);
   other.image_sha256 = "bbbb";
   Say(0, OutcomeEvent{other});
-  EXPECT_THAT(recorder_.notes, ElementsAre(HasSubstr("SHA-256 bbbb"), HasSubstr("disk full")));
+  EXPECT_THAT(recorder_.notes, ElementsAre(HasSubstr("SHA-256 bbbb")));
   EXPECT_EQ(supervisor_->ExitStatus(), kExitFailed);
+}
+
+// Nothing is erased without a record: when the log cannot take one, no new
+// unit starts, the units under way finish, and the records held back are
+// tried again until the log takes them.
+TEST_F(SupervisorTest, ALogThatCannotTakeARecordStopsNewUnitsAndIsTriedAgain) {
+  Make({{"A", "sim0", {}}, {"B", "sim1", {}}, {"C", "sim2", {}}}, true);
+  now_ += 30s;
+  Say(1, PhaseEvent{SequencePhase::kProgram});  // B programs a unit
+  Say(2, PhaseEvent{SequencePhase::kCapture});  // C waits for one
+  log_.refuse = true;
+  Unit(0, SequenceEnding::kProgrammed, kExitOk);
+  EXPECT_TRUE(supervisor_->Draining());
+  EXPECT_TRUE(supervisor_->RecordsHeldBack());
+  EXPECT_EQ(supervisor_->ExitStatus(), kExitCouldNotStart);
+  // A is not started again; C stops waiting; B finishes its unit.
+  EXPECT_EQ(launcher_.launches.size(), 3u);
+  EXPECT_EQ(Slot(0).activity, SlotActivity::kDone);
+  EXPECT_THAT(launcher_.stop_requests, ElementsAre(std::pair<size_t, int>{2, 15}));
+  Say(1, OutcomeEvent{Outcome(SequenceEnding::kProgrammed, kExitOk)});
+  End(1, 0);
+  End(2, 143);
+  EXPECT_TRUE(supervisor_->Done());
+  EXPECT_THAT(log_.held, ElementsAre("A:0", "B:0"));
+  // Tried again each second, and taken once the log can.
+  const int tries = log_.tries;
+  ASSERT_TRUE(supervisor_->NextDeadline().has_value());
+  now_ = *supervisor_->NextDeadline();
+  supervisor_->Tick();
+  EXPECT_EQ(log_.tries, tries + 1);
+  log_.refuse = false;
+  now_ = *supervisor_->NextDeadline();
+  supervisor_->Tick();
+  EXPECT_THAT(log_.kept, ElementsAre("A:0", "B:0"));
+  EXPECT_FALSE(supervisor_->RecordsHeldBack());
+  EXPECT_THAT(recorder_.notes, Contains(HasSubstr("disk full")));
+}
+
+TEST_F(SupervisorTest, AQuotaLetsUnitsUnderWayFinishAndStopsTheWaitingSlots) {
+  Make({{"A", "sim0", {}}, {"B", "sim1", {}}, {"C", "sim2", {}}}, true, 2);
+  now_ += 30s;
+  Say(1, PhaseEvent{SequencePhase::kErase});
+  Say(2, PhaseEvent{SequencePhase::kCapture});
+  Unit(0, SequenceEnding::kProgrammed, kExitOk);
+  EXPECT_FALSE(supervisor_->Draining());
+  Say(1, PhaseEvent{SequencePhase::kProgram});
+  Say(1, OutcomeEvent{Outcome(SequenceEnding::kProgrammed, kExitOk)});
+  EXPECT_TRUE(supervisor_->Draining());
+  EXPECT_THAT(launcher_.stop_requests,
+              ElementsAre(std::pair<size_t, int>{0, 15}, std::pair<size_t, int>{2, 15}));
+  End(0, 143);
+  End(1, 0);
+  End(2, 143);
+  EXPECT_TRUE(supervisor_->Done());
+  EXPECT_EQ(supervisor_->Programmed(), 2);
+  EXPECT_EQ(supervisor_->ExitStatus(), kExitOk);
+  EXPECT_EQ(launcher_.launches.size(), 4u) << "A's second child, stopped while it waited";
+}
+
+TEST_F(SupervisorTest, ACaptureThatTimedOutWithNobodyThereIsNoUnit) {
+  Make({{"A", "sim0", {}}}, true);
+  now_ += 30s;
+  Say(0, PhaseEvent{SequencePhase::kCapture});
+  UnitResult nobody;
+  nobody.ending = SequenceEnding::kNoAnswerToCapture;
+  nobody.exit_status = kExitCaptureTimeOut;
+  Say(0, OutcomeEvent{nobody});
+  End(0, kExitCaptureTimeOut);
+  EXPECT_EQ(Slot(0).failed, 0);
+  EXPECT_TRUE(log_.kept.empty());
+  EXPECT_EQ(supervisor_->ExitStatus(), kExitOk);
+  EXPECT_EQ(launcher_.launches.size(), 2u) << "the port waits again";
+}
+
+TEST_F(SupervisorTest, ALargeStationStartsItsChildrenAFewAtATime) {
+  std::vector<SlotPlan> slots;
+  for (int i = 0; i < 10; ++i) slots.push_back({std::to_string(i), "sim" + std::to_string(i), {}});
+  Make(slots, false);
+  EXPECT_EQ(launcher_.launches.size(), Supervisor::kStartBatch);
+  now_ += Supervisor::kStartSpacing;
+  supervisor_->Tick();
+  EXPECT_EQ(launcher_.launches.size(), 2 * Supervisor::kStartBatch);
+  now_ += Supervisor::kStartSpacing;
+  supervisor_->Tick();
+  EXPECT_EQ(launcher_.launches.size(), 10u);
+  EXPECT_FALSE(supervisor_->NextDeadline().has_value());
 }
 
 TEST_F(SupervisorTest, LinesThatAreNoEventsReachTheOperator) {

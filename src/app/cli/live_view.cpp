@@ -52,26 +52,40 @@ std::string FormatSummary(const std::vector<SummaryRow>& rows) {
   return table;
 }
 
-void LiveView::Erase() {
-  if (drawn_ == 0) return;
+std::string LiveView::Erase() {
+  if (drawn_ == 0) return {};
   // Up to the first line, then everything below it cleared.
-  out_ << "\r\x1b[" << drawn_ << "A\x1b[J";
+  const std::string text = "\r\x1b[" + std::to_string(drawn_) + "A\x1b[J";
   drawn_ = 0;
+  return text;
 }
 
-void LiveView::Draw(const std::vector<std::string>& lines) {
+std::string LiveView::Draw(const std::vector<std::string>& lines) {
   lines_ = lines;
-  Erase();
-  for (const std::string& line : lines_) out_ << line << "\x1b[K\n";
+  std::string text = Erase();
+  for (const std::string& line : lines_) text += line + "\x1b[K\n";
   drawn_ = lines_.size();
-  out_ << std::flush;
+  return text;
 }
 
-void LiveView::PrintAbove(const std::string& line) {
-  Erase();
-  out_ << line << '\n';
+std::string LiveView::PrintAbove(const std::string& line) {
+  std::string text = Erase() + line + "\n";
   const std::vector<std::string> lines = lines_;
-  Draw(lines);
+  return text + Draw(lines);
+}
+
+std::string FitToColumns(const std::string& line, std::optional<int> columns) {
+  if (!columns) return line;
+  // One column left free: a line that fills the last one wraps on some terminals.
+  const size_t room = *columns > 1 ? static_cast<size_t>(*columns - 1) : 1;
+  size_t characters = 0;
+  for (size_t i = 0; i < line.size(); ++i) {
+    // A character begins at every byte that is no UTF-8 continuation byte.
+    if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80 && characters++ == room) {
+      return line.substr(0, i);
+    }
+  }
+  return line;
 }
 
 }  // namespace quarnel::cli

@@ -3,7 +3,6 @@
 // port redrawn in place, and at the end a summary table.
 #include <cstdint>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,20 +33,23 @@ struct SummaryRow {
 std::string FormatSummary(const std::vector<SummaryRow>& rows);
 
 // Lines kept at the bottom of a terminal and redrawn in place; other lines
-// are printed above them.
+// are printed above them. Each call gives the text to write, whole.
 class LiveView {
  public:
-  explicit LiveView(std::ostream& out) : out_(out) {}
-  void Draw(const std::vector<std::string>& lines);
-  void PrintAbove(const std::string& line);
+  std::string Draw(const std::vector<std::string>& lines);
+  std::string PrintAbove(const std::string& line);
   // Leaves the lines where they are; what follows goes below them.
   void Finish() { drawn_ = 0; }
 
  private:
-  void Erase();
-  std::ostream& out_;
+  std::string Erase();
   std::vector<std::string> lines_;
   size_t drawn_ = 0;
 };
+
+// `line` cut to fit `columns` (a terminal wraps a line that fills it, and
+// the redraw would then leave its wrapped part behind); whole characters of
+// UTF-8. Unchanged without a width.
+std::string FitToColumns(const std::string& line, std::optional<int> columns);
 
 }  // namespace quarnel::cli

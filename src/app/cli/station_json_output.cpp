@@ -11,18 +11,24 @@ station::EventSource SourceOf(const station::SlotPlan& slot) {
 
 }  // namespace
 
-void StationJsonOutput::Write(const std::string& line) {
-  out_ << line << '\n' << std::flush;
+void StationJsonOutput::Write(const std::string& line, OutputChannel::Kind kind) {
+  out_.Write(line + "\n", kind);
 }
 
 void StationJsonOutput::Emit(size_t slot, const station::ChildEvent& event) {
   Write(station::EncodeEvent(event, std::chrono::system_clock::now(),
-                             SourceOf(supervisor_.Slots()[slot].plan)));
+                             SourceOf(supervisor_.Slots()[slot].plan)),
+        OutputChannel::Kind::kMustArrive);
 }
 
 void StationJsonOutput::ChildEventArrived(size_t slot, const station::TimedEvent& timed) {
   // As the child wrote it, at its time, with the port and the slot.
-  Write(station::EncodeEvent(timed.event, timed.time, SourceOf(supervisor_.Slots()[slot].plan)));
+  // Progress and status events only tell how things go: a stalled reader
+  // loses them rather than holding the station.
+  const bool may_drop = std::holds_alternative<station::ProgressEvent>(timed.event) ||
+                        std::holds_alternative<station::StatusEvent>(timed.event);
+  Write(station::EncodeEvent(timed.event, timed.time, SourceOf(supervisor_.Slots()[slot].plan)),
+        may_drop ? OutputChannel::Kind::kMayDrop : OutputChannel::Kind::kMustArrive);
 }
 
 void StationJsonOutput::ChildTextArrived(size_t slot, const std::string& text,
@@ -44,7 +50,8 @@ void StationJsonOutput::UnitRecorded(size_t slot, const station::UnitResult& res
 void StationJsonOutput::Draining(const std::string& reason) {
   // The whole station's word: no port of its own.
   Write(station::EncodeEvent(station::MessageEvent{reason + "; no new unit starts"},
-                             std::chrono::system_clock::now()));
+                             std::chrono::system_clock::now()),
+        OutputChannel::Kind::kMustArrive);
 }
 
 void StationJsonOutput::Finish(int exit_status) {
@@ -52,7 +59,8 @@ void StationJsonOutput::Finish(int exit_status) {
   for (const station::SlotState& state : supervisor_.Slots()) {
     if (state.last) units.push_back(*state.last);
   }
-  Write(station::EncodeSummary(units, exit_status, std::chrono::system_clock::now()));
+  Write(station::EncodeSummary(units, exit_status, std::chrono::system_clock::now()),
+        OutputChannel::Kind::kMustArrive);
 }
 
 }  // namespace quarnel::cli

@@ -2,16 +2,17 @@
 // A station's JSON events on stdout (--json): every event of every port's
 // child with the port added, what the supervisor says of a port as message
 // and outcome events, and a last summary.
-#include <ostream>
 #include <string>
 
+#include "app/cli/output_channel.h"
 #include "station/supervisor.h"
 
 namespace quarnel::cli {
 
 class StationJsonOutput : public station::StationObserver {
  public:
-  StationJsonOutput(std::ostream& out, const station::Supervisor& supervisor)
+  // Progress and status events may be dropped in `out`; no other is.
+  StationJsonOutput(OutputChannel& out, const station::Supervisor& supervisor)
       : out_(out), supervisor_(supervisor) {}
 
   void ChildEventArrived(size_t slot, const station::TimedEvent& event) override;
@@ -26,9 +27,9 @@ class StationJsonOutput : public station::StationObserver {
 
  private:
   void Emit(size_t slot, const station::ChildEvent& event);
-  void Write(const std::string& line);
+  void Write(const std::string& line, OutputChannel::Kind kind);
 
-  std::ostream& out_;
+  OutputChannel& out_;
   const station::Supervisor& supervisor_;
 };
 

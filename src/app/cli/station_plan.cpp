@@ -84,6 +84,11 @@ std::variant<StationPlan, PlanProblem> MakeStationPlan(const ProgramRequest& req
   plan.operator_name = request.operator_name.value_or(DefaultOperatorName());
   plan.station_mode = request.station;
   plan.json = request.json;
+  if (spellings.size() > station::kMostSlots) {
+    return PlanProblem{kExitUsage, "a station drives at most " +
+                                       std::to_string(station::kMostSlots) + " ports; " +
+                                       std::to_string(spellings.size()) + " were given"};
+  }
   const auto ports = station::PlanPorts(spellings, station::PortIdentity);
   for (size_t i = 0; i < ports.size(); ++i) {
     plan.slots.push_back({names[i], ports[i].name, ports[i].duplicate_of});

@@ -1,9 +1,11 @@
 #include <algorithm>
+#include <deque>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
 
 #include "app/cli/live_view.h"
+#include "app/cli/output_channel.h"
 #include "app/cli/station.h"
 #include "app/cli/station_json_output.h"
 #include "app/cli/station_plan.h"
@@ -23,26 +25,49 @@ namespace quarnel::cli {
 namespace {
 
 constexpr char kProgramName[] = "quarnel-cli";
+// A text waiting this long for the reader holds the station's new units back.
+constexpr auto kOutputStall = std::chrono::seconds(2);
+constexpr auto kOutputCheck = std::chrono::milliseconds(500);
+// At the end, what the reader has not taken after this long is given up.
+constexpr auto kOutputGrace = std::chrono::seconds(2);
 
 void Say(const std::string& text) {
   std::cerr << kProgramName << ": " << text << std::endl;
 }
 
-// The unit log as the supervisor's record keeper.
+// The unit log as the supervisor's record keeper. A record the log cannot
+// take is held back whole, in order, and tried again; what is still held
+// back at the end goes to stderr, whole, as JSON.
 class LogRecords : public station::UnitRecordSink {
  public:
   LogRecords(station::UnitLog& log, std::string image) : log_(log), image_(std::move(image)) {}
   bool Keep(const station::SlotPlan& slot, const station::UnitResult& result,
             std::string& error) override {
-    const bool kept = log_.Write(
-        log_.Entry(result, slot.name, slot.port, image_, std::chrono::system_clock::now()), error);
-    if (!kept) error = log_.path() + ": " + error;
-    return kept;
+    held_.push_back(
+        log_.Entry(result, slot.name, slot.port, image_, std::chrono::system_clock::now()));
+    return Retry(error);
+  }
+  bool Retry(std::string& error) override {
+    while (!held_.empty()) {
+      if (!log_.Write(held_.front(), error)) {
+        error = log_.path() + ": " + error;
+        return false;
+      }
+      held_.pop_front();
+    }
+    return true;
+  }
+  // The records never written to the log, as their lines.
+  std::vector<std::string> HeldBack() const {
+    std::vector<std::string> lines;
+    for (const station::UnitLogEntry& entry : held_) lines.push_back(log_.Line(entry));
+    return lines;
   }
 
  private:
   station::UnitLog& log_;
   std::string image_;
+  std::deque<station::UnitLogEntry> held_;
 };
 
 std::vector<std::string> ChildArguments(const StationPlan& plan, const station::SlotPlan& slot,
@@ -94,6 +119,8 @@ std::string SummaryTable(const station::Supervisor& supervisor, bool station_mod
           (state.last ? " (last: " + std::string(station::EndingName(state.last->ending)) + ")"
                       : "");
     }
+    // A slot that could not be used says why.
+    if (!state.stopped_because.empty()) row.outcome += ": " + state.stopped_because;
     rows.push_back(row);
   }
   return FormatSummary(rows);
@@ -120,9 +147,24 @@ ExitStatus Supervise(const StationPlan& plan, const std::string& image_path,
   if (log != nullptr) records.emplace(*log, image_path);
   station::Supervisor supervisor(plan.slots, options, launcher, records ? &*records : nullptr);
 
+  // Neither output may hold the station: each has a writer of its own.
+  OutputChannel out(WriteStandardOutput, [&plan](size_t dropped) {
+    const std::string text = std::to_string(dropped) +
+                             (plan.json ? " progress and status events" : " lines") +
+                             " were left out while the output was not read";
+    return plan.json ? station::EncodeEvent(station::MessageEvent{text},
+                                            std::chrono::system_clock::now()) +
+                           "\n"
+                     : "quarnel-cli: " + text + "\n";
+  });
+  OutputChannel err(WriteStandardError, {});
+  const auto say = [&err](const std::string& text) {
+    err.Write(std::string(kProgramName) + ": " + text + "\n", OutputChannel::Kind::kMustArrive);
+  };
+
   const bool live = !plan.json && platform::IsTerminal(platform::StandardStream::kOutput);
-  StationTextOutput text(std::cout, supervisor, live, plan.station_mode);
-  StationJsonOutput json(std::cout, supervisor);
+  StationTextOutput text(out, err, supervisor, live, plan.station_mode);
+  StationJsonOutput json(out, supervisor);
   if (plan.json) {
     supervisor.AddObserver(json);
   } else {
@@ -133,25 +175,49 @@ ExitStatus Supervise(const StationPlan& plan, const std::string& image_path,
   text.Draw(true);
   while (!supervisor.Done()) {
     std::optional<station::Supervisor::Clock::time_point> deadline = supervisor.NextDeadline();
-    if (const auto draw = text.NextDraw(); draw && (!deadline || *draw < *deadline)) {
-      deadline = draw;
-    }
+    const auto earliest = [&deadline](station::Supervisor::Clock::time_point when) {
+      if (!deadline || when < *deadline) deadline = when;
+    };
+    if (const auto draw = text.NextDraw()) earliest(*draw);
+    // While the reader is behind, look at it again soon.
+    if (out.Pending() > 0) earliest(station::Supervisor::Clock::now() + kOutputCheck);
     for (const station::SupervisorInput& input : queue.Wait(deadline)) supervisor.Handle(input);
+    const bool stalled = out.Stalled(kOutputStall);
+    if (stalled != supervisor.Held() && plan.station_mode) {
+      supervisor.Hold(stalled);
+      say(stalled ? "the output is not being read: no new unit starts until it is"
+                  : "the output is being read again: the slots go on");
+    }
     supervisor.Tick();
     text.Draw(false);
   }
   text.Draw(true);
   text.Finish();
 
+  if (records) {
+    // A last try; what the log still cannot take is not lost.
+    std::string error;
+    if (!records->Retry(error)) {
+      const auto held = records->HeldBack();
+      say(std::to_string(held.size()) + (held.size() == 1 ? " record" : " records") +
+          " could not be written to the unit log (" + error + "); here they are, whole:");
+      for (const std::string& line : held) err.Write(line, OutputChannel::Kind::kMustArrive);
+    }
+  }
   const auto status = static_cast<ExitStatus>(supervisor.ExitStatus());
   if (plan.json) {
     json.Finish(status);
   } else {
-    std::cout << '\n' << SummaryTable(supervisor, plan.station_mode) << std::flush;
+    out.Write("\n" + SummaryTable(supervisor, plan.station_mode), OutputChannel::Kind::kMustArrive);
   }
-  Say(status == kExitOk
+  say(status == kExitOk
           ? "every unit was programmed"
           : "not every unit was programmed (exit status " + std::to_string(status) + ")");
+  // A reader that does not read gets a moment, then is given up: the
+  // records are in the log already.
+  const bool delivered = out.Finish(kOutputGrace);
+  if (!delivered) say("the output was not read; what was left of it was given up");
+  err.Finish(kOutputGrace);
   return status;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "platform/terminal.h"
 #include "station/event_names.h"
 
 namespace quarnel::cli {
@@ -19,9 +20,10 @@ int PercentOf(const station::ProgressEvent& progress) {
 
 }  // namespace
 
-StationTextOutput::StationTextOutput(std::ostream& out, const station::Supervisor& supervisor,
-                                     bool live, bool station_mode)
-    : out_(out), supervisor_(supervisor), live_(live), station_mode_(station_mode), view_(out) {
+StationTextOutput::StationTextOutput(OutputChannel& out, OutputChannel& err,
+                                     const station::Supervisor& supervisor, bool live,
+                                     bool station_mode)
+    : out_(out), err_(err), supervisor_(supervisor), live_(live), station_mode_(station_mode) {
   for (const SlotState& state : supervisor.Slots()) {
     port_width_ = std::max(port_width_, state.plan.port.size());
   }
@@ -45,9 +47,10 @@ std::string StationTextOutput::Activity(const SlotState& state) {
 void StationTextOutput::PortLine(size_t slot, const std::string& text, bool notable) {
   const std::string line = supervisor_.Slots()[slot].plan.port + ": " + text;
   if (live_) {
-    if (notable) view_.PrintAbove(line);
+    if (notable) out_.Write(view_.PrintAbove(line), OutputChannel::Kind::kMustArrive);
   } else {
-    out_ << line << '\n' << std::flush;
+    out_.Write(line + "\n",
+               notable ? OutputChannel::Kind::kMustArrive : OutputChannel::Kind::kMayDrop);
   }
 }
 
@@ -100,15 +103,15 @@ void StationTextOutput::SlotChanged(size_t) {
 }
 
 void StationTextOutput::Stopping() {
-  if (!live_) std::cerr << "quarnel-cli: stopping every port..." << std::endl;
+  if (!live_) err_.Write("quarnel-cli: stopping every port...\n", OutputChannel::Kind::kMustArrive);
 }
 
 void StationTextOutput::Draining(const std::string& reason) {
   const std::string line = "quarnel-cli: " + reason + "; no new unit starts";
   if (live_) {
-    view_.PrintAbove(line);
+    out_.Write(view_.PrintAbove(line), OutputChannel::Kind::kMustArrive);
   } else {
-    std::cerr << line << std::endl;
+    err_.Write(line + "\n", OutputChannel::Kind::kMustArrive);
   }
 }
 
@@ -116,6 +119,9 @@ void StationTextOutput::Draw(bool force) {
   if (!live_ || (!dirty_ && !force)) return;
   const auto now = Clock::now();
   if (!force && now - last_draw_ < kRedrawInterval) return;
+  // A reader that has not taken the last redraw gets no new one now.
+  if (!force && out_.Pending() > 0) return;
+  const auto columns = platform::TerminalColumns(platform::StandardStream::kOutput);
   std::vector<std::string> lines;
   for (const SlotState& state : supervisor_.Slots()) {
     PortView view;
@@ -128,9 +134,9 @@ void StationTextOutput::Draw(bool force) {
     view.station = station_mode_;
     view.passed = state.passed;
     view.failed = state.failed;
-    lines.push_back(FormatLiveLine(view, port_width_));
+    lines.push_back(FitToColumns(FormatLiveLine(view, port_width_), columns));
   }
-  view_.Draw(lines);
+  out_.Write(view_.Draw(lines), OutputChannel::Kind::kMustArrive);
   last_draw_ = now;
   dirty_ = false;
 }

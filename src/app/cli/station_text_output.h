@@ -4,11 +4,11 @@
 // them; otherwise one line per event, prefixed with the port.
 #include <chrono>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "app/cli/live_view.h"
+#include "app/cli/output_channel.h"
 #include "station/supervisor.h"
 
 namespace quarnel::cli {
@@ -17,9 +17,11 @@ class StationTextOutput : public station::StationObserver {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // `live`: stdout is a terminal.
-  StationTextOutput(std::ostream& out, const station::Supervisor& supervisor, bool live,
-                    bool station_mode);
+  // `live`: stdout is a terminal. Everything goes to `out`; a line that is
+  // not worth keeping back the station may be dropped there.
+  // The station's own notes go to `err`.
+  StationTextOutput(OutputChannel& out, OutputChannel& err, const station::Supervisor& supervisor,
+                    bool live, bool station_mode);
 
   void ChildEventArrived(size_t slot, const station::TimedEvent& event) override;
   void ChildTextArrived(size_t slot, const std::string& text,
@@ -50,7 +52,8 @@ class StationTextOutput : public station::StationObserver {
   // on a terminal when it is `notable`.
   void PortLine(size_t slot, const std::string& text, bool notable);
 
-  std::ostream& out_;
+  OutputChannel& out_;
+  OutputChannel& err_;
   const station::Supervisor& supervisor_;
   bool live_;
   bool station_mode_;
