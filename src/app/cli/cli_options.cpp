@@ -20,6 +20,7 @@ struct Given {
   std::optional<std::string> log;
   std::optional<std::string> image_label;
   bool list_ports = false;
+  bool details = false;
   bool help = false;
   bool version = false;
   bool json = false;
@@ -37,6 +38,7 @@ void Declare(CLI::App& app, Given& given) {
   app.allow_windows_style_options(false);
   app.add_flag("-h,--help", given.help);
   app.add_flag("--list-ports", given.list_ports);
+  app.add_flag("--details", given.details);
   // One device per --port; it may be given again.
   app.add_option("-p,--port", given.ports)
       ->expected(1)
@@ -67,7 +69,8 @@ std::optional<double> ParseSeconds(const std::string& text) {
 ParsedCommandLine Judge(const Given& given, const std::vector<std::string>& left_over) {
   if (given.help) return HelpRequest{};
   if (given.version) return VersionRequest{};
-  if (given.list_ports) return ListPortsRequest{};
+  if (given.list_ports) return ListPortsRequest{given.details, given.json};
+  if (given.details) return UsageError{"--details goes with --list-ports"};
   if (!left_over.empty()) {
     const std::string& first = left_over.front();
     return UsageError{

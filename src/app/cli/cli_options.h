@@ -25,7 +25,10 @@ struct ProgramRequest {
   // One process for several ports, or one port unit after unit.
   bool Supervised() const { return ports.size() > 1 || ports_from.has_value() || station; }
 };
-struct ListPortsRequest {};
+struct ListPortsRequest {
+  bool details = false;  // --details: what the system knows about each port
+  bool json = false;     // with --details: as JSON, one object a line
+};
 struct HelpRequest {};
 struct VersionRequest {};
 struct UsageError {

@@ -10,7 +10,7 @@ Usage:
   quarnel-cli --port DEVICE [--capture-timeout SECONDS] [--json] [--log FILE] IMAGE
   quarnel-cli --port DEVICE --port DEVICE... [--station] [OPTION...] IMAGE
   quarnel-cli --ports-from FILE [--station] [OPTION...] IMAGE
-  quarnel-cli --list-ports
+  quarnel-cli --list-ports [--details [--json]]
   quarnel-cli --version
   quarnel-cli --help
 
@@ -46,6 +46,12 @@ Options:
       --station              keep every port going: after each unit, wait for
                              the next one and program it, until Ctrl-C
       --list-ports           print the serial ports, one a line, and exit
+      --details              with --list-ports: each port's by-id and by-path
+                             names, USB id, manufacturer, product, serial
+                             number, location (the USB socket) and the
+                             spelling that names it by that socket
+                             (usb-path:LOCATION); with --json one JSON object
+                             a line
       --version              print the version and exit
   -h, --help                 this text
 
