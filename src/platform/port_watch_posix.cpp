@@ -108,8 +108,10 @@ struct PortWatch::Impl {
           armed[wd] = watched;
         } else if (errno == ENOENT || errno == ENOTDIR) {
           raced = true;  // gone since the plan: plan again
-        } else if (errno == ENOSPC || errno == ENOMEM) {
-          GiveUpInotify();  // the system's watches are used up
+        } else {
+          // The system's watches are used up, or a directory may not be
+          // watched: a change there would go unseen, so look once a second.
+          GiveUpInotify();
           pending = true;
           return;
         }

@@ -1,10 +1,13 @@
 #include "platform/port_watch.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "platform/process_time.h"
@@ -133,6 +136,36 @@ TEST_F(PortWatchOnFakeDirectories, TheWakeUpEventEndsTheWaitAtOnceAndWinsOverACh
   EXPECT_EQ(watch.Wait(&wakeup, 5000), PortWatch::Wake::WakeUp);
   wakeup.Reset();
   EXPECT_EQ(watch.Wait(&wakeup, 5000), PortWatch::Wake::Changed) << "the change is still there";
+}
+
+// Without a descriptor to spare, inotify cannot start: a wait still ends
+// (once a second) so its caller looks again, and is never stuck.
+TEST_F(PortWatchOnFakeDirectories, WithoutInotifyAWaitEndsOnceASecond) {
+  ManualResetEvent wakeup;
+  std::optional<PortWatch> watch;
+  {
+    const int lowest_free = ::dup(0);
+    ASSERT_GE(lowest_free, 0);
+    ::close(lowest_free);
+    rlimit old_limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old_limit), 0);
+    rlimit no_more = old_limit;
+    no_more.rlim_cur = static_cast<rlim_t>(lowest_free);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &no_more), 0);
+    watch.emplace(Watched());
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &old_limit), 0);
+  }
+  auto start = Clock::now();
+  EXPECT_EQ(watch->Wait(nullptr, 5000), PortWatch::Wake::Changed);
+  EXPECT_GE(Clock::now() - start, 900ms);
+  EXPECT_LT(Clock::now() - start, 2000ms);
+  EXPECT_EQ(watch->Wait(nullptr, 200), PortWatch::Wake::Timeout);
+
+  start = Clock::now();
+  std::thread stop = Later(50ms, [&] { wakeup.Signal(); });
+  EXPECT_EQ(watch->Wait(&wakeup, 5000), PortWatch::Wake::WakeUp);
+  stop.join();
+  EXPECT_LT(Clock::now() - start, 500ms);
 }
 
 }  // namespace
