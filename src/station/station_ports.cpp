@@ -1,11 +1,8 @@
 #include "station/station_ports.h"
 
-#include <filesystem>
 #include <sstream>
 
-#include "platform/device_names.h"
-#include "platform/port_list.h"
-#include "station/port_choice.h"
+#include "platform/port_location.h"
 
 namespace quarnel::station {
 
@@ -42,19 +39,13 @@ std::vector<StationPort> PlanPorts(const std::vector<std::string>& names,
 }
 
 std::string PortIdentity(const std::string& name) {
-  namespace fs = std::filesystem;
-  // The lookup of a single-port run (an entry of the port list, then the device
-  // name), then every link resolved.
-  std::vector<std::string> entries;
-  for (const platform::PortEntry& entry : platform::ListSerialPorts()) {
-    entries.push_back(entry.device);
+  // The device the spelling names now; a spelling of nothing present (an
+  // adapter not plugged in yet) stands for itself.
+  try {
+    if (const auto device = platform::ResolvePort(name)) return platform::DeviceIdentity(*device);
+  } catch (const platform::AmbiguousPortPlace&) {
   }
-  const int entry = FindPortEntry(entries, name);
-  const std::string device =
-      entry >= 0 ? entries[static_cast<size_t>(entry)] : platform::ResolveDeviceName(name);
-  std::error_code error;
-  const fs::path resolved = fs::canonical(device, error);
-  return error ? device : resolved.string();
+  return name;
 }
 
 }  // namespace quarnel::station

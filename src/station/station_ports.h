@@ -22,9 +22,8 @@ std::vector<std::string> ParsePortsFile(const std::string& text);
 std::vector<StationPort> PlanPorts(const std::vector<std::string>& names,
                                    const std::function<std::string(const std::string&)>& identity);
 
-// The device a port name stands for: its resolved path where the name is a
-// path or a name under /dev or the virtual-port directory; the name itself
-// otherwise.
+// The device a port spelling stands for now (so that two spellings of one
+// device compare equal); the spelling itself when nothing is there.
 std::string PortIdentity(const std::string& name);
 
 }  // namespace quarnel::station

@@ -3,12 +3,14 @@
 // factory can trace, and the log's summary.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <thread>
 
 #include "e2e/e2e_support.h"
 #include "operations/sha256.h"
@@ -180,6 +182,62 @@ TEST_F(RecipeTest, AFaultInTheFileStopsEverythingWithItsLineAndKey) {
   EXPECT_EQ(cli.exit_status, 2);
   EXPECT_THAT(cli.stderr_text, HasSubstr(path.string() + ":1: image_sha256: missing"));
   EXPECT_TRUE(a->ReceivedRecords().empty());
+}
+
+// A slot names a place; its adapter may be plugged in after the station
+// started: the slot waits for it, without polling, and programs the unit.
+TEST_F(RecipeTest, ASlotWhoseAdapterComesLateIsWaitedForAndProgrammed) {
+  auto a = Sim("fixture-a");
+  ChildProcess station(QUARNEL_CLI, {"--recipe", Recipe("", ImageHash(), 2).string(), "--json"},
+                       dir_.path(), dir_.path(), "station");
+  ASSERT_TRUE(station.WaitForStdout(
+      [](const std::string& out) {
+        return out.find("\"phase\":\"waiting_for_adapter\"") != std::string::npos;
+      },
+      std::chrono::seconds(20)))
+      << station.Stdout() << station.Stderr();
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  auto b = Sim("fixture-b");
+  const auto status = station.WaitForExit(std::chrono::seconds(60));
+  ASSERT_TRUE(status.has_value()) << station.Stderr();
+  EXPECT_EQ(*status, 0) << station.Stderr();
+  ASSERT_EQ(a->Stop(), 0);
+  ASSERT_EQ(b->Stop(), 0);
+  EXPECT_EQ(b->ReceivedImage(), PaddedToBlocks(image_)) << b->Log();
+  EXPECT_EQ(Log().size(), 2u);
+}
+
+// In a station, an adapter unplugged in the middle of a unit fails that
+// unit (status 7 in its record); the slot then waits for the adapter, and
+// the next unit on it is programmed.
+TEST_F(RecipeTest, AnAdapterLostMidUnitFailsItsUnitAndTheSlotGoesOnWhenItIsBack) {
+  auto first = Sim("fixture-a", {"--hang-up-after", "5"});
+  ChildProcess station(QUARNEL_CLI, {"--recipe", Recipe("", ImageHash(), 1).string(), "--station"},
+                       dir_.path(), dir_.path(), "station");
+  EXPECT_EQ(first->WaitForExit(std::chrono::seconds(30)), 0) << first->Log();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < deadline &&
+         !(std::filesystem::exists(dir_.path() / "units.log") && Log().size() >= 1)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  // Plugged in again: the same name, a new unit that goes off after its reset.
+  auto again = Sim("fixture-a", {"--next-unit-after", "600000"});
+  while (std::chrono::steady_clock::now() < deadline + std::chrono::seconds(30) &&
+         Log().size() < 2) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  station.Signal(SIGINT);
+  const auto status = station.WaitForExit(std::chrono::seconds(20));
+  ASSERT_TRUE(status.has_value());
+  again->Stop();
+  const std::vector<json> log = Log();
+  ASSERT_EQ(log.size(), 2u) << station.Stdout() << station.Stderr();
+  EXPECT_EQ(log[0].at("outcome"), "port_lost");
+  EXPECT_EQ(log[0].at("exit_status"), 7);
+  EXPECT_EQ(log[1].at("outcome"), "programmed");
+  EXPECT_EQ(log[1].at("slot"), "A");
+  EXPECT_EQ(again->ReceivedImage(), PaddedToBlocks(image_));
+  EXPECT_EQ(*status, 7) << "the failed unit's status";
 }
 
 }  // namespace

@@ -33,6 +33,7 @@ struct Given {
   std::optional<std::string> station_name;
   std::optional<std::string> summarize;
   bool list_ports = false;
+  bool details = false;
   bool help = false;
   bool version = false;
   bool json = false;
@@ -52,6 +53,7 @@ void Declare(CLI::App& app, Given& given) {
   app.allow_windows_style_options(false);
   app.add_flag("-h,--help", given.help);
   app.add_flag("--list-ports", given.list_ports);
+  app.add_flag("--details", given.details);
   // One device per --port (and one list per --target-id); either may be given again.
   app.add_option("-p,--port", given.ports)
       ->expected(1)
@@ -202,7 +204,8 @@ std::optional<std::string> Judge(const Given& given, ProgramRequest& request) {
 ParsedCommandLine Judge(const Given& given, const std::vector<std::string>& left_over) {
   if (given.help) return HelpRequest{};
   if (given.version) return VersionRequest{};
-  if (given.list_ports) return ListPortsRequest{};
+  if (given.list_ports) return ListPortsRequest{given.details, given.json};
+  if (given.details) return UsageError{"--details goes with --list-ports"};
   if (!left_over.empty()) {
     const std::string& first = left_over.front();
     return UsageError{

@@ -38,7 +38,10 @@ struct ProgramRequest {
     return ports.size() > 1 || ports_from.has_value() || station || recipe.has_value();
   }
 };
-struct ListPortsRequest {};
+struct ListPortsRequest {
+  bool details = false;  // --details: what the system knows about each port
+  bool json = false;     // with --details: as JSON, one object a line
+};
 struct HelpRequest {};
 struct VersionRequest {};
 // --summarize LOG [--csv]: what a unit log says, per image, slot and day.

@@ -8,6 +8,7 @@
 #include "app/cli/guided_session.h"
 #include "app/cli/help_text.h"
 #include "app/cli/log_summary.h"
+#include "app/cli/port_listing.h"
 #include "app/cli/station.h"
 #include "platform/port_list.h"
 #include "quarnel_version.h"
@@ -52,7 +53,9 @@ int RunCommandLine(const std::vector<std::string>& args) {
     std::cout << "quarnel-cli " << kVersion << std::endl;
     return kExitOk;
   }
-  if (std::holds_alternative<ListPortsRequest>(parsed)) return ListPorts();
+  if (const auto* list = std::get_if<ListPortsRequest>(&parsed)) {
+    return list->details ? ListPortDetails(list->json) : ListPorts();
+  }
   if (const auto* summarize = std::get_if<SummarizeRequest>(&parsed)) return Summarize(*summarize);
   if (const auto* error = std::get_if<UsageError>(&parsed)) {
     std::cerr << "quarnel-cli: " << error->message << "\nTry 'quarnel-cli --help'." << std::endl;

@@ -18,6 +18,9 @@
 #include "link/records.h"
 #include "platform/append_file.h"
 #include "platform/child_process.h"
+#include "platform/manual_reset_event.h"
+#include "platform/port_location.h"
+#include "platform/port_watch.h"
 #include "platform/stop_signal_watcher.h"
 #include "platform/terminal.h"
 #include "station/port_choice.h"
@@ -79,6 +82,7 @@ class Session {
     // Before the window exists: its port threads must inherit the blocked signals.
     platform::StopSignalWatcher signals(
         [this](int signal_number) { StopRequested(signal_number); });
+    if (!FindPort()) return EndWithoutSequence();
     // Nothing is open yet; the window's first lines follow.
     NotePhase(SequencePhase::kOpening);
     form_ = std::make_unique<TForm1>(FormEnvironment());
@@ -118,6 +122,58 @@ class Session {
     return environment;
   }
 
+  // The device the port's spelling names now ("usb-path:1-1.2", a by-path
+  // name, ...). With --wait-port an absent one is waited for, without
+  // polling, until it appears or the run is stopped; false when the run
+  // cannot go on (stopped, or a spelling that names several ports).
+  bool FindPort() {
+    std::optional<platform::PortWatch> watch;
+    for (;;) {
+      try {
+        device_ = platform::ResolvePort(request_.port);
+      } catch (const platform::AmbiguousPortPlace& error) {
+        not_found_ = error.what();
+        return false;
+      }
+      if (device_ || !request_.wait_port) return true;
+      if (stop_signal_.load() != 0) return false;
+      if (!watch) {
+        // Watching begins before the next look: nothing that appears
+        // meanwhile is missed.
+        watch.emplace();
+        NotePhase(SequencePhase::kWaitingForAdapter);
+        Report(events_, "waiting for the adapter of " + request_.port + " to be plugged in");
+        continue;
+      }
+      watch->Wait(&stop_event_, platform::kInfinite);
+    }
+  }
+
+  // Stopped while waiting for the adapter, or a port that cannot be named:
+  // no sequence began, and no unit was there.
+  ExitStatus EndWithoutSequence() {
+    const int stop = stop_signal_.load();
+    SessionResult result{kExitCouldNotStart, "could not start: " + not_found_};
+    SequenceOutcome outcome;
+    outcome.ending = SequenceEnding::kCouldNotStart;
+    if (stop != 0) {
+      result = {static_cast<ExitStatus>(kExitSignalBase + stop),
+                "stopped while waiting for the adapter"};
+      outcome.ending = SequenceEnding::kStoppedByOperator;
+    }
+    outcome.port = request_.port;
+    outcome.message = result.reason;
+    unit_ = station::MakeUnitResult(outcome, result.status, result.reason);
+    NameUnit(unit_, request_);
+    if (events_ != nullptr) {
+      events_->Phase(SequencePhase::kEnded);
+      events_->Outcome(unit_);
+    } else {
+      Report(events_, result.reason + " (exit status " + std::to_string(result.status) + ")");
+    }
+    return result.status;
+  }
+
   // Choose Comport, the pick in the list, Connect/Program device.
   void Connect() {
     TForm1& form = *form_;
@@ -127,7 +183,8 @@ class Session {
       if (entry >= 0) {
         form.CCommPort.Pick(entry);
       } else {
-        form.CCommPort.SetText(request_.port);
+        // A place or a link: the device it names now.
+        form.CCommPort.SetText(device_.value_or(request_.port));
         form.CCommPortClick(&form.CCommPort);
       }
       form.ButConnectProgram.Click();
@@ -262,11 +319,15 @@ class Session {
       // A second request while the first is being served: quit at once.
       std::_Exit(kExitSignalBase + signal_number);
     }
+    stop_event_.Signal();
     loop_.Wake();
   }
 
   const ProgramRequest& request_;
   ImageOk image_;
+  std::optional<std::string> device_;  // what the port's spelling names now
+  std::string not_found_;
+  platform::ManualResetEvent stop_event_;
   JsonEvents* events_;
   tk::HeadlessEventLoop loop_{tk::HeadlessEventLoop::Clock::Real};
   ProgressLine progress_;
