@@ -40,6 +40,10 @@ bool MainThreadLoop::PostUnlessClosed(const std::function<void()>& post) {
   return true;
 }
 
+void MainThreadLoop::PostReceived() {
+  std::lock_guard lock(post_mutex_);
+}
+
 int64_t MainThreadLoop::NowMs() const {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                                start_)

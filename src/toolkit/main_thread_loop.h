@@ -64,6 +64,10 @@ class MainThreadLoop : public EventLoop {
   // Any thread: runs `post` (which hands something to the main thread) unless
   // Uninstall has begun; Uninstall waits for a post under way. True when it ran.
   bool PostUnlessClosed(const std::function<void()>& post);
+  // Main thread, on receiving a post: returns once the post has ended, so
+  // that all the poster did comes before what follows, also as
+  // ThreadSanitizer sees it (it does not see a toolkit's own hand-over).
+  void PostReceived();
   bool CallsWaiting() const { return !calls_.Empty(); }
   // The real-clock moment that NowMs() calls `ms`.
   std::chrono::steady_clock::time_point RealTimeAt(int64_t ms) const;

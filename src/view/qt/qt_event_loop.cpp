@@ -1,12 +1,43 @@
 #include "view/qt/qt_event_loop.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QObject>
 #include <QTimer>
 #include <algorithm>
 #include <cstdint>
 
 namespace tk {
+
+namespace {
+
+const QEvent::Type kRunCalls = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type kQuit = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+}  // namespace
+
+// Receives on the GUI thread what other threads post to the loop.
+class QtEventLoop::Receiver : public QObject {
+ public:
+  explicit Receiver(QtEventLoop& loop) : loop_(loop) {}
+
+  bool event(QEvent* event) override {
+    // Orders the poster's work before this, for ThreadSanitizer too, which
+    // cannot see Qt's own hand-over; only then is the event looked at.
+    loop_.PostReceived();
+    if (event->type() == kRunCalls) {
+      loop_.RunPendingCalls();
+    } else if (event->type() == kQuit) {
+      loop_.Quit();
+    } else {
+      return QObject::event(event);
+    }
+    return true;
+  }
+
+ private:
+  QtEventLoop& loop_;
+};
 
 struct QtEventLoop::Timer {
   std::shared_ptr<TimerHandler> handler;
@@ -18,13 +49,13 @@ void QtEventLoop::TimerDeleter::operator()(QTimer* timer) const {
 }
 
 QtEventLoop::QtEventLoop()
-    : MainThreadLoop(TimerThreads::kMainOnly), context_(std::make_unique<QObject>()) {
+    : MainThreadLoop(TimerThreads::kMainOnly), receiver_(std::make_unique<Receiver>(*this)) {
   Install();
 }
 
 QtEventLoop::~QtEventLoop() {
   Uninstall();
-  context_.reset();  // drops the wake-ups still queued for it
+  receiver_.reset();  // drops the wake-ups still queued for it
   timers_.clear();
 }
 
@@ -55,19 +86,19 @@ void QtEventLoop::RemoveDriverTimer(TimerId id) {
   if (timer->handler->Firing()) timer->qtimer.release()->deleteLater();
 }
 
-void QtEventLoop::WakeForCalls() {
-  PostUnlessClosed([this] {
-    QMetaObject::invokeMethod(
-        context_.get(), [this] { RunPendingCalls(); }, Qt::QueuedConnection);
+void QtEventLoop::Post(int type) {
+  PostUnlessClosed([&] {
+    QCoreApplication::postEvent(receiver_.get(), new QEvent(static_cast<QEvent::Type>(type)));
   });
+}
+
+void QtEventLoop::WakeForCalls() {
+  Post(kRunCalls);
 }
 
 void QtEventLoop::Quit() {
   if (!IsMainThread()) {
-    PostUnlessClosed([this] {
-      QMetaObject::invokeMethod(
-          context_.get(), [this] { Quit(); }, Qt::QueuedConnection);
-    });
+    Post(kQuit);
     return;
   }
   if (running_) {

@@ -7,7 +7,6 @@
 
 #include "toolkit/main_thread_loop.h"
 
-class QObject;
 class QTimer;
 
 namespace tk {
@@ -33,10 +32,13 @@ class QtEventLoop : public MainThreadLoop {
   TimerId AddDriverTimer(uint32_t interval_ms, std::function<void()> fire) override;
   void RemoveDriverTimer(TimerId id) override;
   void WakeForCalls() override;
+  // Any thread, until the loop is being destroyed.
+  void Post(int event_type);
 
+  class Receiver;
   // Receiver of the posted wake-ups; destroyed with the loop, which drops
   // any wake-up still queued.
-  std::unique_ptr<QObject> context_;
+  std::unique_ptr<Receiver> receiver_;
   std::map<TimerId, std::shared_ptr<Timer>> timers_;  // GUI thread only
   TimerId next_timer_id_ = 1;
   bool running_ = false;
