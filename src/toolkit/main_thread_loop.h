@@ -52,7 +52,7 @@ class MainThreadLoop : public EventLoop {
   // still whole: puts back the loop installed before (if this one is still
   // installed), refuses later calls, releases the callers still waiting
   // with an exception, and returns once no wake-up or post is under way;
-  // WakeForCalls and PostUnlessClosed do nothing from then on.
+  // from then on WakeForCalls is not called and PostUnlessClosed does nothing.
   void Uninstall();
 
   // Any thread: calls are waiting; the main thread must run RunPendingCalls.
