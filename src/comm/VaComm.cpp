@@ -138,18 +138,23 @@ void TVaCustomComm::CloseDevice() noexcept {
 }
 
 void TVaCustomComm::CreateThreads() {
-  if (event_mask_ != 0) {
-    // The event thread frees itself when its body has ended.
-    auto thread = std::make_unique<TVaCommEventThread>(*this);
-    thread->SetPriority(event_priority_);
-    event_thread_ = thread.release();
-    event_thread_->Resume();
-  }
-  if (!direct_write_) {
-    auto writer = std::make_unique<TVaCommWriteThread>(*this);
-    writer->SetPriority(write_priority_);
-    writer->Resume();
-    write_thread_ = std::move(writer);
+  try {
+    if (event_mask_ != 0) {
+      auto thread = std::make_unique<TVaCommEventThread>(*this);
+      thread->SetPriority(event_priority_);
+      thread->Resume();
+      // Running now: it frees itself once stopped and ended.
+      event_thread_ = thread.release();
+    }
+    if (!direct_write_) {
+      auto writer = std::make_unique<TVaCommWriteThread>(*this);
+      writer->SetPriority(write_priority_);
+      writer->Resume();
+      write_thread_ = std::move(writer);
+    }
+  } catch (const tk::EThreadStartError& e) {
+    // A thread that never ran is simply freed; Open stops one that did.
+    throw EVaCommError("could not start the port's threads: " + e.Reason(), e.Code().value());
   }
 }
 

@@ -64,8 +64,10 @@ TVaCommWriteThread::~TVaCommWriteThread() {
 }
 
 void TVaCommWriteThread::Resume() {
-  resumed_.store(true);
   tk::TThread::Resume();
+  // Only now: a writer the system refused to start counts as ended. Ended()
+  // is asked on the thread that resumes, never in between.
+  resumed_.store(true);
 }
 
 bool TVaCommWriteThread::Ended() const {

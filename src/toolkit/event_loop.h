@@ -1,9 +1,11 @@
 #pragma once
 // The main-thread event loop that every handler of the program runs on:
 // millisecond timers, synchronous calls from other threads, and a blocking
-// pause. One interface, two drivers: the Qt loop of the window program, and the
-// headless loop (headless_event_loop.h) of the command-line front end and the
-// tests, with a real or a virtual clock.
+// pause. One interface, three drivers on one base (main_thread_loop.h): the
+// Qt loop of the window program on Linux (src/view/qt), the message loop of
+// the window program on Windows (src/view/win32), and the headless loop
+// (headless_event_loop.h) of the command-line front ends and the tests, with
+// a real or a virtual clock.
 #include <cstdint>
 #include <functional>
 
@@ -19,15 +21,20 @@ class EventLoop {
   virtual int64_t NowMs() const = 0;
 
   // Runs `fire` on the main thread every `interval_ms` (0 counts as 1) until
-  // the timer is removed. Firings never overlap another handler.
+  // the timer is removed. Firings never overlap another handler; a handler
+  // that runs a loop of its own (a modal box) is not fired again underneath
+  // itself. Any thread may add and remove timers; an exception escaping
+  // `fire` goes to the application's error report.
   virtual TimerId AddTimer(uint32_t interval_ms, std::function<void()> fire) = 0;
-  // Removing an unknown or already removed timer does nothing.
+  // Removing an unknown or already removed timer does nothing; a handler may
+  // remove its own timer.
   virtual void RemoveTimer(TimerId id) = 0;
 
   // Runs `call` on the main thread and blocks the caller until it has run.
   // Calls run in the order made; a call made on the main thread runs at once;
   // calls also run while a modal dialog or message box is open. An exception
-  // escaping `call` is carried back and rethrown in the caller.
+  // escaping `call` is carried back and rethrown in the caller. Once the loop
+  // is being destroyed, waiting and later calls fail with an exception.
   virtual void Synchronize(const std::function<void()>& call) = 0;
 
   virtual bool IsMainThread() const = 0;
@@ -39,12 +46,13 @@ class EventLoop {
   // Main thread only: runs the synchronous calls that are waiting now, as a
   // modal wait does; returns how many ran. TThread::WaitFor uses it on the
   // main thread, so a thread that synchronizes while the main thread waits
-  // for it cannot deadlock. Every driver should override it.
-  virtual int RunPendingCalls() { return 0; }
+  // for it cannot deadlock.
+  virtual int RunPendingCalls() = 0;
 
-  // Ends Run().
+  // Ends Run(); from any thread. A Quit() while Run() is not running ends
+  // the next Run() at once (the window closed before the loop started).
   virtual void Quit() = 0;
-  // Runs until Quit().
+  // Runs until Quit(); may be run again afterwards.
   virtual void Run() = 0;
 };
 

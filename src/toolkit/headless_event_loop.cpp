@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "toolkit/application.h"
-#include "toolkit/exceptions.h"
-
 namespace tk {
 
 namespace {
@@ -16,44 +13,34 @@ struct HeadlessEventLoop::Timer {
   TimerId id;
   int64_t interval;
   int64_t due;
-  std::function<void()> fire;
+  std::shared_ptr<TimerHandler> handler;
 };
 
 HeadlessEventLoop::HeadlessEventLoop(Clock clock)
-    : clock_(clock),
-      previous_(CurrentMainLoop()),
-      main_thread_(std::this_thread::get_id()),
-      start_(std::chrono::steady_clock::now()),
-      calls_([this] { Wake(); }) {
-  SetMainLoop(this);
+    : MainThreadLoop(TimerThreads::kAny), clock_(clock) {
+  Install();
 }
 
 HeadlessEventLoop::~HeadlessEventLoop() {
-  if (CurrentMainLoop() == this) SetMainLoop(previous_);
-  calls_.Close();
-}
-
-int64_t HeadlessEventLoop::RealNowMs() const {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                               start_)
-      .count();
+  Uninstall();
 }
 
 int64_t HeadlessEventLoop::NowMs() const {
   return clock_ == Clock::Virtual ? virtual_now_.load() : RealNowMs();
 }
 
-EventLoop::TimerId HeadlessEventLoop::AddTimer(uint32_t interval_ms, std::function<void()> fire) {
+EventLoop::TimerId HeadlessEventLoop::AddDriverTimer(uint32_t interval_ms,
+                                                     std::function<void()> fire) {
   const int64_t interval = std::max<int64_t>(interval_ms, 1);
   std::lock_guard lock(mutex_);
-  auto timer = std::make_shared<Timer>(
-      Timer{next_timer_id_++, interval, NowMs() + interval, std::move(fire)});
+  auto timer = std::make_shared<Timer>(Timer{next_timer_id_++, interval, NowMs() + interval,
+                                             std::make_shared<TimerHandler>(std::move(fire))});
   timers_[timer->id] = timer;
   wake_.notify_all();  // a sleeping Run() may have to wake earlier now
   return timer->id;
 }
 
-void HeadlessEventLoop::RemoveTimer(TimerId id) {
+void HeadlessEventLoop::RemoveDriverTimer(TimerId id) {
   std::lock_guard lock(mutex_);
   timers_.erase(id);
 }
@@ -70,10 +57,6 @@ std::optional<int64_t> HeadlessEventLoop::MsUntilNextTimer() const {
   return std::max<int64_t>(next - NowMs(), 0);
 }
 
-size_t HeadlessEventLoop::PendingCount() const {
-  return calls_.Size();
-}
-
 int64_t HeadlessEventLoop::NextDue() const {
   int64_t next = kNoTimer;
   for (const auto& [id, t] : timers_) next = std::min(next, t->due);
@@ -82,6 +65,7 @@ int64_t HeadlessEventLoop::NextDue() const {
 
 bool HeadlessEventLoop::FireNextDueTimer(int64_t until) {
   std::shared_ptr<Timer> next;
+  std::shared_ptr<TimerHandler> handler;
   {
     std::lock_guard lock(mutex_);
     // Earliest due first; among equal times, the one made first.
@@ -98,34 +82,18 @@ bool HeadlessEventLoop::FireNextDueTimer(int64_t until) {
       // A late loop does not make up for lost periods with a burst of firings.
       next->due = std::max(next->due + next->interval, RealNowMs() + 1);
     }
+    handler = next->handler;
   }
-  // The handler may remove or add timers, this one included: `next` keeps the
-  // function alive while it runs.
-  RunGuarded(next->fire);
+  // The handler may remove or add timers, this one included.
+  TimerHandler::Fire(std::move(handler));
   return true;
-}
-
-bool HeadlessEventLoop::IsMainThread() const {
-  return std::this_thread::get_id() == main_thread_;
-}
-
-void HeadlessEventLoop::Synchronize(const std::function<void()>& call) {
-  if (IsMainThread()) {
-    call();
-    return;
-  }
-  calls_.Call(call);
-}
-
-int HeadlessEventLoop::ProcessPending() {
-  return calls_.RunAll();
 }
 
 void HeadlessEventLoop::Pause(uint32_t ms) {
   if (clock_ == Clock::Virtual) {
     virtual_now_.fetch_add(ms);
   } else {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    MainThreadLoop::Pause(ms);
   }
 }
 
@@ -141,11 +109,11 @@ void HeadlessEventLoop::Wake() {
 }
 
 void HeadlessEventLoop::WaitForWork(std::unique_lock<std::mutex>& lock, int64_t until_ms) {
-  if (!calls_.Empty() || quit_) return;
+  if (CallsWaiting() || quit_) return;
   if (until_ms == kNoTimer) {
     wake_.wait(lock);
   } else {
-    wake_.wait_until(lock, start_ + std::chrono::milliseconds(until_ms));
+    wake_.wait_until(lock, RealTimeAt(until_ms));
   }
 }
 
@@ -154,7 +122,7 @@ void HeadlessEventLoop::Run() {
     ProcessPending();
     std::unique_lock lock(mutex_);
     if (quit_) break;
-    if (!calls_.Empty()) continue;
+    if (CallsWaiting()) continue;
     const int64_t next = NextDue();
     if (clock_ == Clock::Virtual) {
       if (next != kNoTimer) {
@@ -201,8 +169,8 @@ bool HeadlessEventLoop::RunUntil(const std::function<bool()>& done, int64_t real
     std::unique_lock lock(mutex_);
     int64_t until = std::min(deadline, now + kRecheckMs);
     if (clock_ == Clock::Real) until = std::min(until, NextDue());
-    if (!calls_.Empty()) continue;
-    wake_.wait_until(lock, start_ + std::chrono::milliseconds(until));
+    if (CallsWaiting()) continue;
+    wake_.wait_until(lock, RealTimeAt(until));
   }
 }
 

@@ -2,22 +2,18 @@
 // The event loop without a display: the command-line front end runs it on the
 // real clock; tests run it on a virtual clock that they advance themselves.
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 
-#include "toolkit/event_loop.h"
-#include "toolkit/sync_call_queue.h"
+#include "toolkit/main_thread_loop.h"
 
 namespace tk {
 
-class HeadlessEventLoop : public EventLoop {
+class HeadlessEventLoop : public MainThreadLoop {
  public:
   enum class Clock { Real, Virtual };
 
@@ -27,20 +23,15 @@ class HeadlessEventLoop : public EventLoop {
   ~HeadlessEventLoop() override;
 
   int64_t NowMs() const override;
-  TimerId AddTimer(uint32_t interval_ms, std::function<void()> fire) override;
-  void RemoveTimer(TimerId id) override;
-  void Synchronize(const std::function<void()>& call) override;
-  bool IsMainThread() const override;
   void Pause(uint32_t ms) override;
   void Quit() override;
   // Real clock: sleeps until the next timer is due, a call arrives or Quit().
   // Virtual clock: jumps from one due timer to the next (tests mostly want
   // AdvanceBy instead); with no timer it sleeps until a call or Quit().
   void Run() override;
-  int RunPendingCalls() override { return ProcessPending(); }
 
   // Main thread only. Runs the synchronous calls that are waiting; returns how many ran.
-  int ProcessPending();
+  int ProcessPending() { return RunPendingCalls(); }
   // Virtual clock: moves time forward by `ms`, firing every timer that falls
   // due on the way, at its due time, in order, and running waiting calls.
   // Real clock: runs the loop for `ms` of real time.
@@ -56,33 +47,27 @@ class HeadlessEventLoop : public EventLoop {
   // is overdue); none without timers. For tests that move a virtual clock on
   // only when nothing else is happening.
   std::optional<int64_t> MsUntilNextTimer() const;
-  // Number of synchronous calls waiting for the main thread (for tests).
-  size_t PendingCount() const;
   // Wakes a waiting Run()/RunUntil() so it re-checks its condition (any thread).
   void Wake();
 
-  // Each handler (timer firing, synchronous call run by the loop) runs inside
-  // this guard; an escaping exception goes to the application's error report.
-  // Synchronous calls rethrow into their caller instead.
-
  private:
   struct Timer;
+  // Its timers are guarded by mutex_: any thread may add and remove them.
+  TimerId AddDriverTimer(uint32_t interval_ms, std::function<void()> fire) override;
+  void RemoveDriverTimer(TimerId id) override;
+  void WakeForCalls() override { Wake(); }
   bool FireNextDueTimer(int64_t until);
   int64_t NextDue() const;  // caller holds mutex_; INT64_MAX when no timer
-  int64_t RealNowMs() const;
+  int64_t RealNowMs() const { return MainThreadLoop::NowMs(); }
   void WaitForWork(std::unique_lock<std::mutex>& lock, int64_t until_ms);
 
   Clock clock_;
-  EventLoop* previous_ = nullptr;
-  std::thread::id main_thread_;
-  std::chrono::steady_clock::time_point start_;
   std::atomic<int64_t> virtual_now_{0};
   std::map<TimerId, std::shared_ptr<Timer>> timers_;
   TimerId next_timer_id_ = 1;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   bool quit_ = false;
-  SyncCallQueue calls_;  // closed by the destructor: later calls are refused
 };
 
 }  // namespace tk

@@ -5,7 +5,21 @@
 namespace tk {
 
 namespace {
+
 constexpr const char* kLoopEnded = "The main event loop has ended";
+
+// A fresh one for each released caller, made in place: a copy left on this
+// thread would share the message's storage with the caller, its release here
+// ordered with the caller's reading only by the library's reference count,
+// which ThreadSanitizer cannot see.
+std::exception_ptr LoopEnded() {
+  try {
+    throw Exception(kLoopEnded);
+  } catch (...) {
+    return std::current_exception();
+  }
+}
+
 }  // namespace
 
 // The caller blocks until `done` and owns `call`, so only a reference is kept.
@@ -98,7 +112,7 @@ void SyncCallQueue::Close() {
     // on its way into it.
     notified_.wait(lock, [&] { return notifying_ == 0; });
   }
-  for (auto& request : left) request->Finish(std::make_exception_ptr(Exception(kLoopEnded)));
+  for (auto& request : left) request->Finish(LoopEnded());
 }
 
 }  // namespace tk

@@ -25,6 +25,29 @@ int PriorityLevel(TThreadPriority priority) {
   return platform::kPriorityNormal;
 }
 
+namespace {
+
+std::mutex g_maker_mutex;
+ThreadMaker g_maker;  // guarded by g_maker_mutex; empty: std::thread
+
+std::thread MakeThread(std::function<void()> body) {
+  ThreadMaker maker;
+  {
+    std::lock_guard lock(g_maker_mutex);
+    maker = g_maker;
+  }
+  if (maker) return maker(std::move(body));
+  return std::thread(std::move(body));
+}
+
+}  // namespace
+
+ThreadMaker SetThreadMaker(ThreadMaker maker) {
+  std::lock_guard lock(g_maker_mutex);
+  std::swap(g_maker, maker);
+  return maker;
+}
+
 TThread::TThread() = default;
 
 TThread::~TThread() {
@@ -39,8 +62,14 @@ TThread::~TThread() {
 void TThread::Resume() {
   std::lock_guard lock(mutex_);
   if (started_) return;
+  try {
+    thread_ = MakeThread([this] { ThreadMain(); });
+  } catch (const std::system_error& e) {
+    // Not started: WaitFor and the destructor must not wait for a body that
+    // will never run.
+    throw EThreadStartError(e.code());
+  }
   started_ = true;
-  thread_ = std::thread([this] { ThreadMain(); });
   native_ = thread_.native_handle();
   platform::ApplyThreadPriority(native_, PriorityLevel(priority_));
   // The body starts only once this lock is released (ThreadMain takes it

@@ -6,7 +6,11 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <string>
+#include <system_error>
 #include <thread>
+
+#include "toolkit/exceptions.h"
 
 namespace tk {
 
@@ -23,6 +27,27 @@ enum class TThreadPriority {
 // The platform level of a priority: −15, −2, −1, 0, 1, 2, 15.
 int PriorityLevel(TThreadPriority priority);
 
+// The system refused a new thread (a process or cgroup limit, no memory).
+class EThreadStartError : public Exception {
+ public:
+  explicit EThreadStartError(std::error_code code)
+      : Exception("Cannot start a thread: " + code.message()), code_(code) {}
+  std::string ClassName() const override { return "EThreadStartError"; }
+  // The system's reason, as its error text.
+  std::string Reason() const { return code_.message(); }
+  std::error_code Code() const { return code_; }
+
+ private:
+  std::error_code code_;
+};
+
+// How TThread makes its system threads: std::thread unless replaced. Tests
+// put in one that refuses (throws std::system_error), as a process or cgroup
+// limit would. Returns the one in use before; an empty function restores
+// std::thread.
+using ThreadMaker = std::function<std::thread(std::function<void()> body)>;
+ThreadMaker SetThreadMaker(ThreadMaker maker);
+
 class TThread {
  public:
   // The system thread is made by Resume(); until then nothing runs.
@@ -36,7 +61,10 @@ class TThread {
   TThread& operator=(const TThread&) = delete;
 
   // Starts the thread (once). When the stop flag is already set, the body is
-  // not run at all.
+  // not run at all. When the system cannot make the thread, raises
+  // EThreadStartError and the object stays as it was: not started, nothing
+  // to wait for, owned by the caller even when free-on-end, and Resume may
+  // be tried again.
   void Resume();
 
   void SetPriority(TThreadPriority priority);  // applied at once when running

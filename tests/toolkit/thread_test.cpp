@@ -1,15 +1,20 @@
-// TThread: suspended start, stop flag, free on end, priority, Synchronize.
+// TThread: suspended start, stop flag, free on end, priority, Synchronize,
+// and a thread that the system refuses.
 #include "toolkit/thread.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <memory>
+#include <string>
 #include <thread>
 
 #include "toolkit/application.h"
 #include "toolkit/exceptions.h"
+#include "toolkit/hang_guard.h"
 #include "toolkit/headless_event_loop.h"
+#include "toolkit/refused_threads.h"
 
 namespace tk {
 namespace {
@@ -222,6 +227,32 @@ TEST(Thread, WaitForOnTheMainThreadServesTheThreadsCalls) {
   t.WaitFor();
   EXPECT_TRUE(t.Finished());
   EXPECT_EQ(t.calls, 1);
+}
+
+// ---- a thread the system refuses ----------------------------------------------
+
+TEST(Thread, ARefusedThreadIsAnErrorOfResumeAndNothingWaitsForIt) {
+  HeadlessEventLoop loop(HeadlessEventLoop::Clock::Virtual);
+  CountingThread t;
+  {
+    test::RefusedThreads refused;
+    try {
+      t.Resume();
+      ADD_FAILURE() << "Resume returned for a thread that was refused";
+    } catch (const EThreadStartError& e) {
+      EXPECT_EQ(e.Code(), std::errc::resource_unavailable_try_again);
+      EXPECT_FALSE(e.Reason().empty());
+      EXPECT_EQ(std::string(e.what()), "Cannot start a thread: " + e.Reason());
+    }
+    EXPECT_FALSE(t.Finished());
+    // Nothing may wait for a body that never ran.
+    test::HangGuard guard("WaitFor on a refused thread", std::chrono::seconds(5));
+    t.WaitFor();
+  }
+  // Once threads can be made again, the same object starts.
+  t.Resume();
+  t.WaitFor();
+  EXPECT_EQ(t.runs.load(), 1);
 }
 
 }  // namespace

@@ -1,77 +1,82 @@
-// The message loop as the main loop: timers, calls from other threads and
-// quitting, on the thread's own messages.
+// The message loop against the loop contract, under Wine's null display
+// driver too: its modal box is the system's message box.
 #include "view/win32/win32_event_loop.h"
 
-#include <gtest/gtest.h>
+#include <chrono>
 
-#include <atomic>
-#include <thread>
-#include <vector>
-
-#include "toolkit/application.h"
+#include "loop_contract/loop_driver.h"
 
 namespace {
 
-using namespace std::chrono_literals;
+// Handles the messages waiting for this thread, without waiting.
+void DispatchWaiting() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
 
-TEST(Win32EventLoop, TimersFireOnTheLoopUntilRemovedAndNeverPileUp) {
-  tk::Win32EventLoop loop;
-  int fired = 0, nested = 0;
-  tk::EventLoop::TimerId id = 0;
-  id = loop.AddTimer(15, [&] {
-    ++fired;
-    if (fired == 2) {
-      // A handler that runs a loop of its own (a message box does) is not
-      // run again underneath itself.
-      const int64_t until = loop.NowMs() + 100;
-      while (loop.NowMs() < until) {
-        loop.ProcessMessages();
-        Sleep(5);
-      }
-      nested = fired;
+// The box the test shows now, and what closes it; read by the thread timer
+// that runs inside the box's own message loop.
+struct OpenBox {
+  const std::function<bool()>* done;
+  std::chrono::steady_clock::time_point deadline;
+};
+thread_local OpenBox* t_open_box = nullptr;
+
+void CALLBACK CheckOpenBox(HWND, UINT, UINT_PTR, DWORD) {
+  if (t_open_box == nullptr) return;
+  if (!(*t_open_box->done)() && std::chrono::steady_clock::now() < t_open_box->deadline) return;
+  // The box is the system's dialog window (class "#32770") of this thread.
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM) -> BOOL {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (std::wstring(name) == L"#32770") PostMessageW(window, WM_COMMAND, IDOK, 0);
+        return TRUE;
+      },
+      0);
+}
+
+class Win32Driver : public loop_contract::LoopDriver {
+ public:
+  std::unique_ptr<tk::MainThreadLoop> Make() override {
+    return std::make_unique<tk::Win32EventLoop>();
+  }
+
+  bool PumpUntil(tk::MainThreadLoop& loop, const std::function<bool()>& done,
+                 int64_t real_timeout_ms) override {
+    auto& win32 = static_cast<tk::Win32EventLoop&>(loop);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(real_timeout_ms);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      // `done` may depend on threads that post nothing: look again soon.
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+      win32.ProcessMessages();
     }
-    if (fired == 4) loop.RemoveTimer(id);
-  });
-  const tk::EventLoop::TimerId other = loop.AddTimer(10, [&] { loop.Quit(); });
-  const int64_t start = loop.NowMs();
-  while (fired < 4 && loop.NowMs() - start < 3000) loop.Run();
-  loop.RemoveTimer(other);
-  EXPECT_EQ(fired, 4);
-  EXPECT_EQ(nested, 2);
-  EXPECT_EQ(loop.TimerCount(), 0u);
-  Sleep(50);
-  loop.ProcessMessages();
-  EXPECT_EQ(fired, 4);
-}
+    return done();
+  }
 
-TEST(Win32EventLoop, CallsFromOtherThreadsRunOnTheWindowThreadInOrder) {
-  tk::Win32EventLoop loop;
-  const DWORD window_thread = GetCurrentThreadId();
-  std::vector<int> order;
-  std::atomic<bool> wrong_thread{false};
-  std::thread worker([&] {
-    for (int i = 0; i < 3; ++i)
-      loop.Synchronize([&, i] {
-        if (GetCurrentThreadId() != window_thread) wrong_thread = true;
-        order.push_back(i);
-      });
-    EXPECT_THROW(loop.Synchronize([] { throw std::runtime_error("carried back"); }),
-                 std::runtime_error);
-    loop.Quit();  // from another thread, too
-  });
-  loop.Run();
-  worker.join();
-  EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
-  EXPECT_FALSE(wrong_thread);
-}
+  bool RunModal(tk::MainThreadLoop&, const std::function<bool()>& done,
+                int64_t real_timeout_ms) override {
+    OpenBox box{&done,
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(real_timeout_ms)};
+    t_open_box = &box;
+    const UINT_PTR check = SetTimer(nullptr, 0, 2, &CheckOpenBox);
+    MessageBoxW(nullptr, L"waiting", L"Quarnel", MB_OK);
+    KillTimer(nullptr, check);
+    t_open_box = nullptr;
+    return done();
+  }
 
-TEST(Win32EventLoop, QuitBeforeRunEndsItAtOnce) {
-  tk::Win32EventLoop loop;
-  loop.AddTimer(5000, [&] { loop.Quit(); });  // the way out if Run() waited
-  const int64_t start = loop.NowMs();
-  loop.Quit();
-  loop.Run();  // the window closed before the loop started
-  EXPECT_LT(loop.NowMs() - start, 2000);
-}
+  void HandleQueued() override { DispatchWaiting(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Win32, LoopContract,
+                         ::testing::Values(loop_contract::DriverParam{
+                             "Win32", [] { return std::make_unique<Win32Driver>(); }}),
+                         loop_contract::DriverName);
 
 }  // namespace

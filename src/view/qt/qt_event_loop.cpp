@@ -1,20 +1,47 @@
 #include "view/qt/qt_event_loop.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QObject>
 #include <QTimer>
 #include <algorithm>
 #include <cstdint>
 
-#include "toolkit/application.h"
-#include "toolkit/exceptions.h"
-
 namespace tk {
 
+namespace {
+
+const QEvent::Type kRunCalls = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type kQuit = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+}  // namespace
+
+// Receives on the GUI thread what other threads post to the loop.
+class QtEventLoop::Receiver : public QObject {
+ public:
+  explicit Receiver(QtEventLoop& loop) : loop_(loop) {}
+
+  bool event(QEvent* event) override {
+    // Orders the poster's work before this, for ThreadSanitizer too, which
+    // cannot see Qt's own hand-over; only then is the event looked at.
+    loop_.PostReceived();
+    if (event->type() == kRunCalls) {
+      loop_.RunPendingCalls();
+    } else if (event->type() == kQuit) {
+      loop_.Quit();
+    } else {
+      return QObject::event(event);
+    }
+    return true;
+  }
+
+ private:
+  QtEventLoop& loop_;
+};
+
 struct QtEventLoop::Timer {
-  std::function<void()> fire;
+  std::shared_ptr<TimerHandler> handler;
   std::unique_ptr<QTimer, TimerDeleter> qtimer;
-  bool firing = false;
 };
 
 void QtEventLoop::TimerDeleter::operator()(QTimer* timer) const {
@@ -22,58 +49,33 @@ void QtEventLoop::TimerDeleter::operator()(QTimer* timer) const {
 }
 
 QtEventLoop::QtEventLoop()
-    : main_thread_(std::this_thread::get_id()),
-      start_(std::chrono::steady_clock::now()),
-      previous_(CurrentMainLoop()),
-      context_(std::make_unique<QObject>()),
-      calls_([this] { PostWake(); }) {
-  SetMainLoop(this);
+    : MainThreadLoop(TimerThreads::kMainOnly), receiver_(std::make_unique<Receiver>(*this)) {
+  Install();
 }
 
 QtEventLoop::~QtEventLoop() {
-  if (CurrentMainLoop() == this) SetMainLoop(previous_);
-  calls_.Close();
-  {
-    std::lock_guard lock(mutex_);
-    closed_ = true;
-    context_.reset();  // drops the wake-ups still queued for it
-  }
+  Uninstall();
+  receiver_.reset();  // drops the wake-ups still queued for it
   timers_.clear();
 }
 
-int64_t QtEventLoop::NowMs() const {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                               start_)
-      .count();
-}
-
-EventLoop::TimerId QtEventLoop::AddTimer(uint32_t interval_ms, std::function<void()> fire) {
-  if (!IsMainThread()) {
-    // QTimers belong to the thread that runs them: make it there.
-    TimerId id = 0;
-    Synchronize([&] { id = AddTimer(interval_ms, std::move(fire)); });
-    return id;
-  }
+EventLoop::TimerId QtEventLoop::AddDriverTimer(uint32_t interval_ms, std::function<void()> fire) {
   const TimerId id = next_timer_id_++;
   auto timer = std::make_shared<Timer>();
-  timer->fire = std::move(fire);
+  timer->handler = std::make_shared<TimerHandler>(std::move(fire));
   timer->qtimer.reset(new QTimer());
   timer->qtimer->setTimerType(Qt::PreciseTimer);
   timer->qtimer->setInterval(static_cast<int>(std::clamp<uint32_t>(interval_ms, 1, INT32_MAX)));
-  std::weak_ptr<Timer> weak = timer;
-  QObject::connect(timer->qtimer.get(), &QTimer::timeout, timer->qtimer.get(), [this, weak] {
-    if (auto t = weak.lock()) Fire(t);
+  std::weak_ptr<TimerHandler> weak = timer->handler;
+  QObject::connect(timer->qtimer.get(), &QTimer::timeout, timer->qtimer.get(), [weak] {
+    if (auto handler = weak.lock()) TimerHandler::Fire(std::move(handler));
   });
   timer->qtimer->start();
   timers_.emplace(id, std::move(timer));
   return id;
 }
 
-void QtEventLoop::RemoveTimer(TimerId id) {
-  if (!IsMainThread()) {
-    Synchronize([&] { RemoveTimer(id); });
-    return;
-  }
+void QtEventLoop::RemoveDriverTimer(TimerId id) {
   auto it = timers_.find(id);
   if (it == timers_.end()) return;
   std::shared_ptr<Timer> timer = std::move(it->second);
@@ -81,53 +83,22 @@ void QtEventLoop::RemoveTimer(TimerId id) {
   timer->qtimer->stop();
   // A timer removed by its own handler is still inside its signal: let Qt
   // delete it once the signal has returned.
-  if (timer->firing) timer->qtimer.release()->deleteLater();
+  if (timer->handler->Firing()) timer->qtimer.release()->deleteLater();
 }
 
-void QtEventLoop::Fire(const std::shared_ptr<Timer>& timer) {
-  // A handler that opens a modal box keeps Qt's loop running; its own timer
-  // must not pile up further firings (and further boxes) underneath it.
-  if (timer->firing) return;
-  timer->firing = true;
-  std::shared_ptr<Timer> keep = timer;  // the handler may remove it
-  RunGuarded(keep->fire);
-  keep->firing = false;
+void QtEventLoop::Post(int type) {
+  PostUnlessClosed([&] {
+    QCoreApplication::postEvent(receiver_.get(), new QEvent(static_cast<QEvent::Type>(type)));
+  });
 }
 
-void QtEventLoop::PostWake() {
-  std::lock_guard lock(mutex_);  // context_ cannot go away meanwhile
-  if (closed_) return;
-  QMetaObject::invokeMethod(
-      context_.get(), [this] { RunPendingCalls(); }, Qt::QueuedConnection);
-}
-
-void QtEventLoop::Synchronize(const std::function<void()>& call) {
-  if (IsMainThread()) {
-    call();
-    return;
-  }
-  calls_.Call(call);
-}
-
-int QtEventLoop::RunPendingCalls() {
-  return calls_.RunAll();
-}
-
-bool QtEventLoop::IsMainThread() const {
-  return std::this_thread::get_id() == main_thread_;
-}
-
-void QtEventLoop::Pause(uint32_t ms) {
-  // Deliberately blocking: nothing else runs on the GUI thread meanwhile.
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+void QtEventLoop::WakeForCalls() {
+  Post(kRunCalls);
 }
 
 void QtEventLoop::Quit() {
   if (!IsMainThread()) {
-    std::lock_guard lock(mutex_);
-    if (!closed_)
-      QMetaObject::invokeMethod(
-          context_.get(), [this] { Quit(); }, Qt::QueuedConnection);
+    Post(kQuit);
     return;
   }
   if (running_) {

@@ -9,8 +9,6 @@ namespace tk {
 
 namespace {
 
-constexpr UINT kRunCalls = WM_APP + 1;  // synchronous calls are waiting
-constexpr UINT kQuit = WM_APP + 2;      // Quit() from another thread
 constexpr wchar_t kClassName[] = L"QuarnelEventLoop";
 
 void RegisterLoopClass(WNDPROC proc) {
@@ -37,67 +35,34 @@ bool NavigateControls(MSG& message) {
 
 }  // namespace
 
-struct Win32EventLoop::Timer {
-  std::function<void()> fire;
-  bool firing = false;
-};
-
-Win32EventLoop::Win32EventLoop()
-    : main_thread_(std::this_thread::get_id()),
-      start_(std::chrono::steady_clock::now()),
-      previous_(CurrentMainLoop()),
-      calls_([this] { PostToWindow(kRunCalls); }) {
+Win32EventLoop::Win32EventLoop() : MainThreadLoop(TimerThreads::kMainOnly) {
   RegisterLoopClass(&Win32EventLoop::WindowProc);
   window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                             GetModuleHandleW(nullptr), nullptr);
   if (window_ == nullptr) throw std::runtime_error("The event loop's window cannot be made");
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetMainLoop(this);
+  Install();
 }
 
 Win32EventLoop::~Win32EventLoop() {
-  if (CurrentMainLoop() == this) SetMainLoop(previous_);
-  calls_.Close();
+  Uninstall();  // from now on no other thread posts to the window
   for (const auto& entry : timers_) KillTimer(window_, static_cast<UINT_PTR>(entry.first));
   timers_.clear();
-  HWND window = nullptr;
-  {
-    std::lock_guard lock(mutex_);
-    closed_ = true;
-    window = window_;
-  }
-  SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-  DestroyWindow(window);  // drops the wake-ups still queued for it
+  SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+  DestroyWindow(window_);  // drops the wake-ups still queued for it
 }
 
-int64_t Win32EventLoop::NowMs() const {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                               start_)
-      .count();
-}
-
-EventLoop::TimerId Win32EventLoop::AddTimer(uint32_t interval_ms, std::function<void()> fire) {
-  if (!IsMainThread()) {
-    // Window timers belong to the thread of their window: make it there.
-    TimerId id = 0;
-    Synchronize([&] { id = AddTimer(interval_ms, std::move(fire)); });
-    return id;
-  }
+EventLoop::TimerId Win32EventLoop::AddDriverTimer(uint32_t interval_ms,
+                                                  std::function<void()> fire) {
   const TimerId id = next_timer_id_++;
-  auto timer = std::make_shared<Timer>();
-  timer->fire = std::move(fire);
   const UINT interval = std::clamp<uint32_t>(interval_ms, 1, USER_TIMER_MAXIMUM);
   if (SetTimer(window_, static_cast<UINT_PTR>(id), interval, nullptr) == 0)
     throw std::runtime_error("No timer available");
-  timers_.emplace(id, std::move(timer));
+  timers_.emplace(id, std::make_shared<TimerHandler>(std::move(fire)));
   return id;
 }
 
-void Win32EventLoop::RemoveTimer(TimerId id) {
-  if (!IsMainThread()) {
-    Synchronize([&] { RemoveTimer(id); });
-    return;
-  }
+void Win32EventLoop::RemoveDriverTimer(TimerId id) {
   auto it = timers_.find(id);
   if (it == timers_.end()) return;
   KillTimer(window_, static_cast<UINT_PTR>(id));  // also drops a firing already queued
@@ -106,19 +71,12 @@ void Win32EventLoop::RemoveTimer(TimerId id) {
 
 void Win32EventLoop::Fire(TimerId id) {
   auto it = timers_.find(id);
-  if (it == timers_.end()) return;
-  std::shared_ptr<Timer> timer = it->second;  // the handler may remove it
-  // A handler that opens a modal box keeps messages flowing; its own timer
-  // must not pile up further firings (and further boxes) underneath it.
-  if (timer->firing) return;
-  timer->firing = true;
-  RunGuarded(timer->fire);
-  timer->firing = false;
+  if (it != timers_.end()) TimerHandler::Fire(it->second);
 }
 
 void Win32EventLoop::PostToWindow(UINT message) {
-  std::lock_guard lock(mutex_);  // the window cannot go away meanwhile
-  if (!closed_) PostMessageW(window_, message, 0, 0);
+  // The window cannot go away meanwhile.
+  PostUnlessClosed([&] { PostMessageW(window_, message, 0, 0); });
 }
 
 LRESULT CALLBACK Win32EventLoop::WindowProc(HWND window, UINT message, WPARAM wparam,
@@ -140,27 +98,6 @@ LRESULT CALLBACK Win32EventLoop::WindowProc(HWND window, UINT message, WPARAM wp
     }
   }
   return DefWindowProcW(window, message, wparam, lparam);
-}
-
-void Win32EventLoop::Synchronize(const std::function<void()>& call) {
-  if (IsMainThread()) {
-    call();
-    return;
-  }
-  calls_.Call(call);
-}
-
-int Win32EventLoop::RunPendingCalls() {
-  return calls_.RunAll();
-}
-
-bool Win32EventLoop::IsMainThread() const {
-  return std::this_thread::get_id() == main_thread_;
-}
-
-void Win32EventLoop::Pause(uint32_t ms) {
-  // Deliberately blocking: nothing else runs on the window thread meanwhile.
-  Sleep(ms);
 }
 
 void Win32EventLoop::Quit() {
