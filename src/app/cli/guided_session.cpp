@@ -47,8 +47,8 @@ constexpr int64_t kProgressEventMs = 250;
 void NameUnit(station::UnitResult& unit, const ProgramRequest& request) {
   if (unit.port.empty()) unit.port = request.port;
   unit.unit_id = request.unit_id;
-  unit.operator_name = request.operator_name.value_or(DefaultOperatorName());
-  unit.station = request.station_name.value_or(DefaultStationName());
+  unit.operator_name = request.operator_name.value_or(station::DefaultOperatorName());
+  unit.station = request.station_name.value_or(station::DefaultStationName());
   unit.slot = request.slot.value_or(request.port);
 }
 
@@ -368,10 +368,10 @@ ExitStatus RunGuidedSession(const ProgramRequest& request) {
   std::optional<station::UnitLog> log;
   if (request.log) {
     try {
-      log.emplace(*request.log,
-                  station::RecordContext{request.station_name.value_or(DefaultStationName()),
-                                         request.operator_name.value_or(DefaultOperatorName()),
-                                         std::nullopt, station::NewRunId(), platform::HostName()});
+      log.emplace(*request.log, station::RecordContext{
+                                    request.station_name.value_or(station::DefaultStationName()),
+                                    request.operator_name.value_or(station::DefaultOperatorName()),
+                                    std::nullopt, station::NewRunId(), platform::HostName()});
     } catch (const std::runtime_error& error) {
       return could_not_start(error.what());
     }

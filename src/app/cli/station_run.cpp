@@ -18,6 +18,7 @@
 #include "platform/terminal.h"
 #include "station/child_runner.h"
 #include "station/event_names.h"
+#include "station/station_setup.h"
 #include "station/supervisor.h"
 #include "station/unit_log.h"
 
@@ -33,64 +34,6 @@ constexpr auto kOutputGrace = std::chrono::seconds(2);
 
 void Say(const std::string& text) {
   std::cerr << kProgramName << ": " << text << std::endl;
-}
-
-// The unit log as the supervisor's record keeper. A record the log cannot
-// take is held back whole, in order, and tried again; what is still held
-// back at the end goes to stderr, whole, as JSON.
-class LogRecords : public station::UnitRecordSink {
- public:
-  LogRecords(station::UnitLog& log, std::string image) : log_(log), image_(std::move(image)) {}
-  bool Keep(const station::SlotPlan& slot, const station::UnitResult& result,
-            std::string& error) override {
-    held_.push_back(
-        log_.Entry(result, slot.name, slot.port, image_, std::chrono::system_clock::now()));
-    return Retry(error);
-  }
-  bool Retry(std::string& error) override {
-    while (!held_.empty()) {
-      if (!log_.Write(held_.front(), error)) {
-        error = log_.path() + ": " + error;
-        return false;
-      }
-      held_.pop_front();
-    }
-    return true;
-  }
-  // The records never written to the log, as their lines.
-  std::vector<std::string> HeldBack() const {
-    std::vector<std::string> lines;
-    for (const station::UnitLogEntry& entry : held_) lines.push_back(log_.Line(entry));
-    return lines;
-  }
-
- private:
-  station::UnitLog& log_;
-  std::string image_;
-  std::deque<station::UnitLogEntry> held_;
-};
-
-std::vector<std::string> ChildArguments(const StationPlan& plan, const station::SlotPlan& slot,
-                                        const std::string& image_label,
-                                        const std::string& image_sha256,
-                                        const std::string& image_copy) {
-  std::vector<std::string> args{
-      "--json",         "--port",          slot.port,    "--slot",           slot.name,
-      "--station-name", plan.station_name, "--operator", plan.operator_name, "--image-label",
-      image_label,      "--image-sha256",  image_sha256};
-  if (plan.capture_timeout_s) {
-    std::ostringstream seconds;
-    seconds << std::fixed << *plan.capture_timeout_s;
-    args.insert(args.end(), {"--capture-timeout", seconds.str()});
-  }
-  if (!plan.target_ids.empty()) {
-    std::string ids;
-    for (const std::string& id : plan.target_ids) ids += (ids.empty() ? "" : ",") + id;
-    args.insert(args.end(), {"--target-id", ids});
-  }
-  if (plan.wait_for_adapters) args.push_back("--wait-port");
-  args.push_back(image_copy);
-  return args;
 }
 
 // How a slot is named in the table and the live lines: by its port, or by
@@ -126,9 +69,8 @@ std::string SummaryTable(const station::Supervisor& supervisor, bool station_mod
   return FormatSummary(rows);
 }
 
-ExitStatus Supervise(const StationPlan& plan, const std::string& image_path,
-                     const ImageSnapshot& image, const std::string& image_copy,
-                     station::UnitLog* log) {
+ExitStatus Supervise(const station::StationPlan& plan, bool json_events,
+                     const station::StationImage& image, station::UnitLog* log) {
   station::SupervisorQueue queue;
   // Before any thread: the readers must not take the stop signals.
   platform::StopSignalWatcher signals(
@@ -137,35 +79,35 @@ ExitStatus Supervise(const StationPlan& plan, const std::string& image_path,
 
   station::Supervisor::Options options;
   options.station = plan.station_mode;
-  options.image_sha256 = image.Sha256();
+  options.image_sha256 = image.snapshot->Sha256();
   options.quota = plan.units;
   options.slots_wait_for_adapters = plan.wait_for_adapters;
   options.child_args = [&](const station::SlotPlan& slot) {
-    return ChildArguments(plan, slot, image_path, image.Sha256(), image_copy);
+    return station::ChildArguments(plan, slot, image);
   };
-  std::optional<LogRecords> records;
-  if (log != nullptr) records.emplace(*log, image_path);
+  std::optional<station::LogRecords> records;
+  if (log != nullptr) records.emplace(*log, image.path);
   station::Supervisor supervisor(plan.slots, options, launcher, records ? &*records : nullptr);
 
   // Neither output may hold the station: each has a writer of its own.
-  OutputChannel out(WriteStandardOutput, [&plan](size_t dropped) {
+  OutputChannel out(WriteStandardOutput, [json_events](size_t dropped) {
     const std::string text = std::to_string(dropped) +
-                             (plan.json ? " progress and status events" : " lines") +
+                             (json_events ? " progress and status events" : " lines") +
                              " were left out while the output was not read";
-    return plan.json ? station::EncodeEvent(station::MessageEvent{text},
-                                            std::chrono::system_clock::now()) +
-                           "\n"
-                     : "quarnel-cli: " + text + "\n";
+    return json_events ? station::EncodeEvent(station::MessageEvent{text},
+                                              std::chrono::system_clock::now()) +
+                             "\n"
+                       : "quarnel-cli: " + text + "\n";
   });
   OutputChannel err(WriteStandardError, {});
   const auto say = [&err](const std::string& text) {
     err.Write(std::string(kProgramName) + ": " + text + "\n", OutputChannel::Kind::kMustArrive);
   };
 
-  const bool live = !plan.json && platform::IsTerminal(platform::StandardStream::kOutput);
+  const bool live = !json_events && platform::IsTerminal(platform::StandardStream::kOutput);
   StationTextOutput text(out, err, supervisor, live, plan.station_mode);
   StationJsonOutput json(out, supervisor);
-  if (plan.json) {
+  if (json_events) {
     supervisor.AddObserver(json);
   } else {
     supervisor.AddObserver(text);
@@ -205,7 +147,7 @@ ExitStatus Supervise(const StationPlan& plan, const std::string& image_path,
     }
   }
   const auto status = static_cast<ExitStatus>(supervisor.ExitStatus());
-  if (plan.json) {
+  if (json_events) {
     json.Finish(status);
   } else {
     out.Write("\n" + SummaryTable(supervisor, plan.station_mode), OutputChannel::Kind::kMustArrive);
@@ -231,7 +173,7 @@ ExitStatus RunStation(const ProgramRequest& request) {
                                 : " (exit status " + std::to_string(problem->exit_status) + ")"));
     return static_cast<ExitStatus>(problem->exit_status);
   }
-  const StationPlan& plan = std::get<StationPlan>(planned);
+  const station::StationPlan& plan = std::get<station::StationPlan>(planned);
   // A log that cannot be written stops the run before anything is erased.
   std::optional<station::UnitLog> log;
   if (plan.log) {
@@ -244,39 +186,18 @@ ExitStatus RunStation(const ProgramRequest& request) {
       return kExitCouldNotStart;
     }
   }
-  // The image is read once, here; every child programs this snapshot from a
-  // private copy, whatever happens to the file meanwhile.
-  std::error_code error;
-  const std::string image_path =
-      std::filesystem::absolute(plan.image, error).lexically_normal().string();
-  auto taken = ImageSnapshot::Take(error ? plan.image : image_path);
-  if (const auto* problem = std::get_if<ImageProblem>(&taken)) {
-    Say("image '" + plan.image + "' " + problem->reason + " (exit status " +
-        std::to_string(kExitCouldNotStart) + ")");
+  auto prepared = station::PrepareStationImage(plan);
+  if (const auto* problem = std::get_if<std::string>(&prepared)) {
+    Say(*problem + " (exit status " + std::to_string(kExitCouldNotStart) + ")");
     return kExitCouldNotStart;
   }
-  ImageSnapshotPtr image = std::get<ImageSnapshotPtr>(std::move(taken));
-  if (plan.image_sha256 && image->Sha256() != *plan.image_sha256) {
-    Say("image " + image_path + " has SHA-256 " + image->Sha256() + ", not the " +
-        *plan.image_sha256 + " it must have: nothing was programmed (exit status " +
-        std::to_string(kExitCouldNotStart) + ")");
-    return kExitCouldNotStart;
-  }
-  std::vector<uint8_t> bytes(image->Size());
-  image->CopyBlock(0, bytes);
-  std::optional<platform::PrivateFile> copy;
-  try {
-    copy.emplace(std::filesystem::path(image_path).filename().string(), bytes);
-  } catch (const std::exception& failure) {
-    Say(std::string("cannot keep a private copy of the image: ") + failure.what());
-    return kExitCouldNotStart;
-  }
-  Say("image " + image_path + ": " + std::to_string(image->Size()) + " bytes, SHA-256 " +
-      image->Sha256());
+  const station::StationImage& image = std::get<station::StationImage>(prepared);
+  Say("image " + image.path + ": " + std::to_string(image.snapshot->Size()) + " bytes, SHA-256 " +
+      image.snapshot->Sha256());
   const size_t count = plan.slots.size();
   Say(std::to_string(count) + (count == 1 ? " port" : " ports") +
       (plan.station_mode ? ", a unit after another until Ctrl-C" : "") + "; turn the units on now");
-  return Supervise(plan, image_path, *image, copy->path(), log ? &*log : nullptr);
+  return Supervise(plan, request.json, image, log ? &*log : nullptr);
 }
 
 }  // namespace quarnel::cli
