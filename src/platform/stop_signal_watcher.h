@@ -13,10 +13,11 @@ namespace platform {
 // SIGTERM on every system, so a program ends with the same status (128 + the
 // number) on each. POSIX: each of the four is a stop request; the terminal
 // or the SSH session closing sends a hang-up. Windows: Ctrl-C and Ctrl-Break
-// are an interrupt; the console window being closed, the user logging off
-// and the system shutting down are a request to terminate. The system ends
-// the program some seconds after a request to terminate from the console;
-// until then the program may finish as it sees fit.
+// are an interrupt; the console window being closed, the user logging off,
+// the system shutting down and the end of a supervisor (StopWhenParentEnds)
+// are a request to terminate. The system ends the program some seconds after
+// a request to terminate from the console; until then the program may finish
+// as it sees fit.
 constexpr int kStopSignalHangUp = 1;
 constexpr int kStopSignalInterrupt = 2;
 constexpr int kStopSignalQuit = 3;
