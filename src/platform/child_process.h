@@ -16,7 +16,12 @@ class ChildProcess {
   // Starts `program` with `args` (without the program name), standard input
   // on the null device, in a process group of its own (so a Ctrl-C at the
   // terminal reaches the parent alone, which passes it on), with no signal
-  // blocked. Throws std::system_error when it cannot be started.
+  // blocked and interrupt and terminate at their defaults (a hang-up or quit
+  // signal that the parent ignores stays ignored). Its environment names
+  // this process (kSupervisorVariable) for StopWhenParentEnds; on Linux the
+  // thread that starts it counts as its parent there, so start children from
+  // a thread that outlives them. Throws std::system_error when it cannot be
+  // started.
   ChildProcess(const std::string& program, const std::vector<std::string>& args);
   // A child still running is killed and reaped: none is left behind.
   ~ChildProcess();
@@ -43,9 +48,23 @@ class ChildProcess {
 // The path of the running program, to start it again.
 std::string OwnProgramPath();
 
-// For a child of a supervisor: when the parent ends, however it ends (even
-// killed outright), this process gets a request to terminate, so no child is
-// left behind waiting for a unit. Linux; elsewhere nothing yet.
+// The environment variable by which a ChildProcess knows its parent (the
+// process ID; Windows: an inherited handle of the parent's process and its
+// ID).
+constexpr char kSupervisorVariable[] = "QUARNEL_SUPERVISOR";
+
+// For a child of a supervisor (a ChildProcess): when the parent ends, however
+// it ends (even killed outright, even before this call), this process gets a
+// request to terminate as a StopSignalWatcher hands it on
+// (kStopSignalTerminate), so no child is left behind waiting for a unit and
+// holding its port. Without a watcher at that moment the process ends at
+// once with 128 + kStopSignalTerminate, as a terminate signal would end it.
+// Windows: a program that has not ended kLastResortSeconds after that
+// request is ended then (with 128 + 9). Removes kSupervisorVariable from this
+// process's environment: call it before any other thread exists. For a
+// process that no ChildProcess started: Linux, its parent's end alone, not an
+// end before the call; Windows, nothing.
+constexpr int kLastResortSeconds = 5;
 void StopWhenParentEnds();
 
 }  // namespace platform

@@ -1,16 +1,16 @@
 #include <fcntl.h>
 #include <signal.h>
-#if defined(__linux__)
-#include <sys/prctl.h>
-#endif
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <system_error>
 
 #include "platform/child_process.h"
@@ -66,7 +66,9 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   // The parent keeps its stop signals for its watcher thread and ignores
-  // SIGPIPE: the child starts with neither.
+  // SIGPIPE: the child starts with neither. Interrupt and terminate are how a
+  // supervisor stops it; a hang-up or quit signal that the parent ignores
+  // (nohup) stays ignored.
   sigset_t none;
   sigemptyset(&none);
   sigset_t defaults;
@@ -80,13 +82,23 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   posix_spawnattr_setflags(&attributes,
                            POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
+  // Its environment names this process, for StopWhenParentEnds.
+  const std::string named = std::string(kSupervisorVariable) + "=";
+  std::vector<std::string> environment_text{named + std::to_string(::getpid())};
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (!std::string_view(*entry).starts_with(named)) environment_text.emplace_back(*entry);
+  }
+  std::vector<char*> environment;
+  for (std::string& text : environment_text) environment.push_back(text.data());
+  environment.push_back(nullptr);
+
   std::vector<std::string> argv_text{program};
   argv_text.insert(argv_text.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& text : argv_text) argv.push_back(text.data());
   argv.push_back(nullptr);
-  const int spawned =
-      ::posix_spawn(&impl_->pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  const int spawned = ::posix_spawn(&impl_->pid, program.c_str(), &actions, &attributes,
+                                    argv.data(), environment.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   if (spawned != 0) {
@@ -169,9 +181,14 @@ std::string OwnProgramPath() {
 }
 
 void StopWhenParentEnds() {
-#if defined(__linux__)
   ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-#endif
+  const char* named = std::getenv(kSupervisorVariable);
+  if (named == nullptr) return;
+  const long parent = std::strtol(named, nullptr, 10);
+  ::unsetenv(kSupervisorVariable);
+  // A parent that ended before the call above sends nothing: this process
+  // has been given to another meanwhile.
+  if (::getppid() != parent) ::kill(::getpid(), SIGTERM);
 }
 
 }  // namespace platform

@@ -1,10 +1,15 @@
 #include <windows.h>
 
+#include <cstdint>
+#include <cwchar>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <system_error>
+#include <thread>
 
 #include "platform/child_process.h"
+#include "platform/stop_request_win32.h"
 #include "platform/stop_signal_watcher.h"
 #include "platform/unique_handle_win32.h"
 #include "platform/wide_text_win32.h"
@@ -54,6 +59,43 @@ Pipe MakePipe() {
   return pipe;
 }
 
+// A handle of this process that a child inherits and waits on: it tells the
+// child when this process ends, however it ends.
+UniqueHandle InheritableSelf() {
+  HANDLE self = nullptr;
+  if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentProcess(), ::GetCurrentProcess(), &self,
+                         SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0)) {
+    throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
+                            "DuplicateHandle");
+  }
+  return UniqueHandle(self);
+}
+
+bool NamesVariable(std::wstring_view entry, std::wstring_view name) {
+  if (entry.size() <= name.size() || entry[name.size()] != L'=') return false;
+  // Names of the environment ignore case on Windows.
+  return ::CompareStringOrdinal(entry.data(), static_cast<int>(name.size()), name.data(),
+                                static_cast<int>(name.size()), TRUE) == CSTR_EQUAL;
+}
+
+// This process's environment, with kSupervisorVariable naming `self`.
+std::wstring EnvironmentNaming(HANDLE self) {
+  const std::wstring name = WideFromUtf8(kSupervisorVariable);
+  std::wstring block = name + L"=" + std::to_wstring(reinterpret_cast<uintptr_t>(self)) + L":" +
+                       std::to_wstring(::GetCurrentProcessId());
+  block.push_back(L'\0');
+  if (wchar_t* strings = ::GetEnvironmentStringsW()) {
+    for (const wchar_t* entry = strings; *entry != L'\0';) {
+      const std::wstring_view text(entry);
+      if (!NamesVariable(text, name)) block.append(text).push_back(L'\0');
+      entry += text.size() + 1;
+    }
+    ::FreeEnvironmentStringsW(strings);
+  }
+  block.push_back(L'\0');
+  return block;
+}
+
 }  // namespace
 
 struct ChildProcess::Impl {
@@ -83,11 +125,14 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   startup.hStdOutput = output.write.Get();
   startup.hStdError = error.write.Get();
   PROCESS_INFORMATION info{};
+  const UniqueHandle self = InheritableSelf();
+  std::wstring environment = EnvironmentNaming(self.Get());
   // A group of its own: the console's Ctrl-C reaches the parent alone, which
   // passes a stop on as Ctrl-Break to this group.
   const std::wstring wide_program = WideFromUtf8(program);
   if (!::CreateProcessW(wide_program.c_str(), command.data(), nullptr, nullptr, TRUE,
-                        CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &info)) {
+                        CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                        nullptr, &startup, &info)) {
     throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
                             "cannot start " + program);
   }
@@ -164,8 +209,35 @@ std::string OwnProgramPath() {
 }
 
 void StopWhenParentEnds() {
-  // A job object of the supervisor's with "kill on close" would do this on
-  // Windows; the supervisor ends its children itself meanwhile.
+  const std::wstring name = WideFromUtf8(kSupervisorVariable);
+  wchar_t value[64] = {};
+  const DWORD length = ::GetEnvironmentVariableW(name.c_str(), value, 64);
+  ::SetEnvironmentVariableW(name.c_str(), nullptr);
+  unsigned long long handle_value = 0;
+  unsigned long parent_id = 0;
+  if (length == 0 || length >= 64 ||
+      std::swscanf(value, L"%llu:%lu", &handle_value, &parent_id) != 2) {
+    return;
+  }
+  // The handle was inherited with the variable; one that names another
+  // process (a variable that outlived its parent) is not waited on.
+  UniqueHandle parent(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(handle_value)));
+  if (::GetProcessId(parent.Get()) != parent_id) {
+    parent.Release();
+    return;
+  }
+  // The handle is signalled when the parent ends, also when it ended before
+  // this call: no moment is missed.
+  std::thread([parent = std::move(parent)] {
+    ::WaitForSingleObject(parent.Get(), INFINITE);
+    if (!PostStopRequest(kStopSignalTerminate)) {
+      ::TerminateProcess(::GetCurrentProcess(), 128 + kStopSignalTerminate);
+    }
+    // The program stops its run and ends itself; one that hangs is ended
+    // here, as it would be by a job object that ends its processes with it.
+    ::Sleep(kLastResortSeconds * 1000);
+    ::TerminateProcess(::GetCurrentProcess(), 128 + 9);
+  }).detach();
 }
 
 }  // namespace platform

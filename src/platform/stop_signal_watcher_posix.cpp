@@ -11,17 +11,29 @@
 namespace platform {
 namespace {
 
-static_assert(SIGINT == kStopSignalInterrupt && SIGTERM == kStopSignalTerminate);
+static_assert(SIGHUP == kStopSignalHangUp && SIGINT == kStopSignalInterrupt &&
+              SIGQUIT == kStopSignalQuit && SIGTERM == kStopSignalTerminate);
 
 // Sent by the destructor to end the wait; never comes from outside while the
 // watcher runs because it is blocked like the others.
 constexpr int kWakeSignal = SIGUSR1;
 
+bool Ignored(int signal_number) {
+  struct sigaction action {};
+  return sigaction(signal_number, nullptr, &action) == 0 && action.sa_handler == SIG_IGN;
+}
+
+// A blocked signal is kept for sigwait even when its action is to ignore it:
+// one ignored on purpose must not be blocked. Interrupt and terminate are
+// always taken, as a supervisor sends them to its children to stop them.
 sigset_t WatchedSignals() {
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
+  for (const int optional : {SIGHUP, SIGQUIT}) {
+    if (!Ignored(optional)) sigaddset(&set, optional);
+  }
   sigaddset(&set, kWakeSignal);
   return set;
 }
@@ -30,10 +42,9 @@ sigset_t WatchedSignals() {
 
 struct StopSignalWatcher::Impl {
   void Watch() {
-    const sigset_t set = WatchedSignals();
     for (;;) {
       int signal_number = 0;
-      if (sigwait(&set, &signal_number) != 0) continue;
+      if (sigwait(&watched, &signal_number) != 0) continue;
       if (stopping.load()) return;
       if (signal_number == kWakeSignal) continue;
       if (on_signal) on_signal(signal_number);
@@ -41,6 +52,7 @@ struct StopSignalWatcher::Impl {
   }
 
   std::function<void(int)> on_signal;
+  sigset_t watched{};
   sigset_t previous_mask{};
   struct sigaction previous_pipe_action {};
   std::atomic<bool> stopping{false};
@@ -50,8 +62,9 @@ struct StopSignalWatcher::Impl {
 StopSignalWatcher::StopSignalWatcher(std::function<void(int)> on_signal)
     : impl_(std::make_unique<Impl>()) {
   impl_->on_signal = std::move(on_signal);
-  const sigset_t set = WatchedSignals();
-  if (const int error = pthread_sigmask(SIG_BLOCK, &set, &impl_->previous_mask); error != 0) {
+  impl_->watched = WatchedSignals();
+  if (const int error = pthread_sigmask(SIG_BLOCK, &impl_->watched, &impl_->previous_mask);
+      error != 0) {
     throw std::system_error(error, std::generic_category(), "pthread_sigmask");
   }
   // SIGPIPE ignored: a closed output pipe is a failed write.

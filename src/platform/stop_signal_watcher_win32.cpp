@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/stop_request_win32.h"
 #include "platform/stop_signal_watcher.h"
 
 namespace platform {
@@ -58,6 +59,16 @@ class SignalInbox {
 std::mutex watchers_mutex;
 std::vector<SignalInbox*> watchers;
 
+}  // namespace
+
+bool PostStopRequest(int signal_number) {
+  std::lock_guard lock(watchers_mutex);
+  for (SignalInbox* watcher : watchers) watcher->Post(signal_number);
+  return !watchers.empty();
+}
+
+namespace {
+
 // Runs on a thread that the system starts for each event.
 BOOL WINAPI OnConsoleControl(DWORD event) {
   int signal_number = 0;
@@ -74,11 +85,7 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     default:
       return FALSE;  // the next handler's business
   }
-  {
-    std::lock_guard lock(watchers_mutex);
-    if (watchers.empty()) return FALSE;
-    for (SignalInbox* watcher : watchers) watcher->Post(signal_number);
-  }
+  if (!PostStopRequest(signal_number)) return FALSE;
   if (signal_number == kStopSignalTerminate) {
     // The system ends the process as soon as this returns (or after its own
     // time limit, some seconds): hold it here while the program stops its

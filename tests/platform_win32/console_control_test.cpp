@@ -2,47 +2,20 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdlib>
-#include <mutex>
 #include <thread>
 #include <vector>
 
+#include "platform/signal_arrivals.h"
 #include "platform/stop_signal_watcher.h"
 #include "platform/unique_handle_win32.h"
 
 namespace platform {
 namespace {
 
-using namespace std::chrono_literals;
-
-// What arrived, and on which thread.
-struct Arrivals {
-  void Add(int signal_number) {
-    std::lock_guard lock(mutex);
-    signals.push_back(signal_number);
-    threads.push_back(std::this_thread::get_id());
-    changed.notify_all();
-  }
-  bool WaitFor(size_t count) {
-    std::unique_lock lock(mutex);
-    return changed.wait_for(lock, 5s, [&] { return signals.size() >= count; });
-  }
-  size_t Count() {
-    std::lock_guard lock(mutex);
-    return signals.size();
-  }
-
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<int> signals;
-  std::vector<std::thread::id> threads;
-};
-
 // A handler of the test's own, installed before the watcher: it hears only
 // what the watcher leaves to the next handler.
-Arrivals* fallback_arrivals = nullptr;
+SignalArrivals* fallback_arrivals = nullptr;
 BOOL WINAPI Fallback(DWORD event) {
   if (fallback_arrivals) fallback_arrivals->Add(static_cast<int>(event));
   return TRUE;
@@ -63,11 +36,11 @@ TEST(ConsoleControlWin32, CtrlCInterruptsOnTheWatchersThreadUntilItGoes) {
     if (std::getenv("QUARNEL_EXPECT_CONSOLE") != nullptr) FAIL() << "no console";
     GTEST_SKIP() << "no console";
   }
-  Arrivals fallback;
+  SignalArrivals fallback;
   fallback_arrivals = &fallback;
   ASSERT_TRUE(::SetConsoleCtrlHandler(Fallback, TRUE));
 
-  Arrivals watched;
+  SignalArrivals watched;
   {
     StopSignalWatcher watcher([&](int signal_number) { watched.Add(signal_number); });
     // (Wine sends no Ctrl-Break.)
