@@ -22,4 +22,16 @@ bool EnsureStandardStreamsOpen() {
   return true;
 }
 
+bool WriteStandardStream(StandardStream stream, const std::string& text) {
+  const int fd = stream == StandardStream::kOutput ? STDOUT_FILENO : STDERR_FILENO;
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    done += static_cast<size_t>(written);
+  }
+  return true;
+}
+
 }  // namespace platform

@@ -2,6 +2,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "platform/standard_streams.h"
@@ -67,6 +68,22 @@ bool EnsureStandardStreamsOpen() {
   for (const StandardStream& stream : kStreams) {
     if (IsOpen(::GetStdHandle(stream.id)) && IsOpen(stream.fd)) continue;
     if (!OpenOnNul(stream)) return false;
+  }
+  return true;
+}
+
+bool WriteStandardStream(StandardStream stream, const std::string& text) {
+  const HANDLE handle =
+      ::GetStdHandle(stream == StandardStream::kOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
+  size_t done = 0;
+  while (done < text.size()) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1 << 16));
+    if (!::WriteFile(handle, text.data() + done, chunk, &written, nullptr) || written == 0) {
+      return false;
+    }
+    done += written;
   }
   return true;
 }

@@ -5,17 +5,18 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include "operations/sha256.h"
+#include "platform/regular_file.h"
 
 namespace quarnel::station {
 namespace {
 
 namespace fs = std::filesystem;
 
+// A station file is a short text: anything longer is no station file.
+constexpr size_t kLongestRecipe = 1 << 20;
 constexpr double kShortestCaptureTimeoutS = 0.1;
 constexpr double kLongestCaptureTimeoutS = 7 * 24 * 3600.0;
 
@@ -206,11 +207,10 @@ std::variant<Recipe, RecipeFault> ParseRecipe(std::string_view text, const std::
 std::variant<Recipe, RecipeFault> ReadRecipe(const std::string& path) {
   std::error_code error;
   const fs::path absolute = fs::absolute(path, error).lexically_normal();
-  std::ifstream file(absolute, std::ios::binary);
-  if (error || !file) return RecipeFault{path, 0, {}, "cannot be read"};
-  std::ostringstream text;
-  text << file.rdbuf();
-  return ParseRecipe(text.str(), absolute.string());
+  std::string problem;
+  const auto text = platform::ReadRegularFile(absolute.string(), kLongestRecipe, problem);
+  if (error || !text) return RecipeFault{path, 0, {}, "cannot be read: " + problem};
+  return ParseRecipe(*text, absolute.string());
 }
 
 }  // namespace quarnel::station

@@ -63,7 +63,7 @@ UnitLog::UnitLog(const std::string& path, RecordContext context)
   file_ = platform::AppendFile::Open(path, error);
   if (!file_) {
     throw std::runtime_error("cannot write the unit log " + path + ": " + error +
-                             "; choose a file you may write (--log FILE); nothing was erased");
+                             " (--log FILE); nothing was erased");
   }
 }
 

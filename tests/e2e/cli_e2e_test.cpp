@@ -208,6 +208,22 @@ TEST_F(CliTest, ANeverAnsweredBlockIsSentTenTimesThenThePortIsClosed) {
   }
 }
 
+// A unit swapped while it was programmed answers with another target ID:
+// the run stops there, and the new unit is never reported programmed.
+TEST_F(CliTest, AUnitThatChangesDuringProgrammingIsNoProgrammedUnit) {
+  Simulator sim(dir_.path(), {"--erase-ms", "5", "--id-after", "3:00C7"});
+  const auto image = Image(240);
+  const CliResult cli = RunCli({"--port", "sim0", image.string()}, dir_.path());
+  ASSERT_EQ(sim.Stop(), 0);
+  EXPECT_EQ(cli.exit_status, 1) << cli.stderr_text;
+  EXPECT_THAT(cli.stderr_text,
+              HasSubstr("the unit changed during programming (target 1A2B, then 00C7)"));
+  EXPECT_THAT(cli.stdout_lines, Not(Contains("Programming Complete")));
+  // Nothing went out after the other unit's answer.
+  const auto records = sim.ReceivedRecords();
+  EXPECT_EQ(CountIf(records, IsDataRecord), 3);
+}
+
 // The adapter goes away in the middle of the run: one message that names the
 // port, a closing line that says what happened, and an exit status of its own.
 TEST_F(CliTest, APortThatGoesAwayEndsWithItsOwnStatus) {

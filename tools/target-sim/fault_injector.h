@@ -28,6 +28,10 @@ struct FaultOptions {
   std::map<size_t, uint16_t> block_status_bits;  // block K -> bits on its acknowledgement
   uint32_t garbage_every = 0;                    // a garbage line before every Nth record's answer
   size_t hang_up_after_block = 0;                // close the port after acknowledging block K
+  // Another unit from the acknowledgement of block K on (a unit swapped
+  // while it was programmed): every answer carries `changed_id` then.
+  size_t change_id_after_block = 0;
+  uint16_t changed_id = 0;
   uint32_t noise_bytes = 0;  // line noise without a line feed before the first answer
 };
 

@@ -127,6 +127,18 @@ const std::map<std::string, Setter, std::less<>>& Setters() {
        }},
       {"--garbage-every", FaultNumber(&FaultOptions::garbage_every)},
       {"--noise-bytes", FaultNumber(&FaultOptions::noise_bytes)},
+      {"--id-after",
+       [](SimOptions& o, std::string_view v) -> std::optional<std::string> {
+         const std::string what = "K:HEX, a block number and four hex digits, e.g. 5:00C7";
+         const auto colon = v.find(':');
+         if (colon == v.npos) return what;
+         const auto block = ReadNumber(v.substr(0, colon));
+         const auto id = ReadHexWord(v.substr(colon + 1));
+         if (!block || *block == 0 || !id) return what;
+         o.faults.change_id_after_block = *block;
+         o.faults.changed_id = *id;
+         return std::nullopt;
+       }},
       {"--hang-up-after",
        [](SimOptions& o, std::string_view v) -> std::optional<std::string> {
          const auto n = ReadNumber(v);
@@ -251,6 +263,9 @@ image). All can be combined:
   --hang-up-after K      close the port after acknowledging block K, as an
                            unplugged adapter does, and end
                            e.g. --hang-up-after 3
+  --id-after K:HEX       from the acknowledgement of block K on, answer with
+                           target ID HEX, as a unit swapped while it is
+                           programmed would      e.g. --id-after 5:00C7
 
 Example:
   quarnel-target-sim --name bench --baud 115200 --erase-ms 1500 --program-ms 8 \

@@ -55,8 +55,15 @@ void TargetEngine::HandleLine(const std::string& line, SimClock::time_point at) 
   context.block_number = reply->block_number;
   context.retransmission = reply->retransmission;
 
+  // A unit swapped in the middle: the acknowledgement of block K already
+  // comes from the other one.
+  const auto& swap = options_.faults;
+  if (swap.change_id_after_block != 0 && reply->block_number &&
+      *reply->block_number >= swap.change_id_after_block) {
+    id_changed_ = true;
+  }
   Response response;
-  response.target_id = options_.target_id;
+  response.target_id = id_changed_ ? swap.changed_id : options_.target_id;
   response.sequence = record->sequence;
   response.code = reply->code;
   response.status = reply->status | faults_.ExtraStatusBits(reply->block_number);

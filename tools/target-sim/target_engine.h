@@ -60,6 +60,7 @@ class TargetEngine {
   uint32_t units_reset_ = 0;     // units that answered a reset and were taken away
   bool last_unit_gone_ = false;  // --units reached: nothing powers on again
   bool hanging_up_ = false;
+  bool id_changed_ = false;  // --id-after: another unit answers now
   std::multimap<SimClock::time_point, OutgoingWrite> pending_;
 };
 

@@ -364,6 +364,16 @@ ExitStatus RunGuidedSession(const ProgramRequest& request) {
     }
     return kExitCouldNotStart;
   };
+  // A log named like the image would write into the firmware.
+  {
+    station::StationPlan files;
+    files.log = request.log;
+    files.image = request.image;
+    if (const auto clash = FilesThatMustDiffer(request, files)) {
+      std::cerr << "quarnel-cli: " << *clash << std::endl;
+      return kExitUsage;
+    }
+  }
   // A log that cannot be written stops the run before anything is erased.
   std::optional<station::UnitLog> log;
   if (request.log) {

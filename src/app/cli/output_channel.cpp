@@ -1,6 +1,6 @@
 #include "app/cli/output_channel.h"
 
-#include <cstdio>
+#include "platform/standard_streams.h"
 
 namespace quarnel::cli {
 
@@ -104,8 +104,7 @@ bool OutputChannel::Finish(std::chrono::milliseconds grace) {
 }
 
 bool WriteStandardOutput(const std::string& text) {
-  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
-         std::fflush(stdout) == 0;
+  return platform::WriteStandardStream(platform::StandardStream::kOutput, text);
 }
 
 }  // namespace quarnel::cli
@@ -113,8 +112,7 @@ bool WriteStandardOutput(const std::string& text) {
 namespace quarnel::cli {
 
 bool WriteStandardError(const std::string& text) {
-  return std::fwrite(text.data(), 1, text.size(), stderr) == text.size() &&
-         std::fflush(stderr) == 0;
+  return platform::WriteStandardStream(platform::StandardStream::kError, text);
 }
 
 }  // namespace quarnel::cli

@@ -1,8 +1,7 @@
 #include "app/cli/station_plan.h"
 
-#include <fstream>
-#include <sstream>
-
+#include "platform/file_identity.h"
+#include "platform/regular_file.h"
 #include "station/exit_status.h"
 #include "station/recipe.h"
 #include "station/station_ports.h"
@@ -10,17 +9,19 @@
 namespace quarnel::cli {
 namespace {
 
+// A list of ports is a short text: anything longer is no such list.
+constexpr size_t kLongestPortList = 1 << 20;
+
 std::variant<std::vector<std::string>, PlanProblem> GatherPorts(const ProgramRequest& request) {
   std::vector<std::string> names = request.ports;
   if (request.ports_from) {
-    std::ifstream file(*request.ports_from);
-    if (!file) {
-      return PlanProblem{kExitCouldNotStart,
-                         "cannot read the port list " + *request.ports_from + " (--ports-from)"};
+    std::string error;
+    const auto text = platform::ReadRegularFile(*request.ports_from, kLongestPortList, error);
+    if (!text) {
+      return PlanProblem{kExitCouldNotStart, "cannot read the port list " + *request.ports_from +
+                                                 " (--ports-from): " + error};
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    for (std::string& name : station::ParsePortsFile(text.str())) names.push_back(std::move(name));
+    for (std::string& name : station::ParsePortsFile(*text)) names.push_back(std::move(name));
   }
   if (names.empty()) {
     return PlanProblem{
@@ -63,7 +64,31 @@ std::variant<station::StationPlan, PlanProblem> MakeStationPlan(const ProgramReq
   if (request.capture_timeout_s) plan.capture_timeout_s = request.capture_timeout_s;
   if (request.operator_name) plan.operator_name = *request.operator_name;
   plan.station_mode = request.station;
+  if (auto clash = FilesThatMustDiffer(request, plan)) return PlanProblem{kExitUsage, *clash};
   return plan;
+}
+
+std::optional<std::string> FilesThatMustDiffer(const ProgramRequest& request,
+                                               const station::StationPlan& plan) {
+  // The log is written; the others are read: a log named like one of them
+  // would write into the firmware (or program a log as firmware).
+  struct Named {
+    const char* what;
+    std::optional<std::string> path;
+  };
+  const std::vector<Named> files{{"the unit log", plan.log},
+                                 {"the image", plan.image},
+                                 {"the station file", request.recipe},
+                                 {"the port list", request.ports_from}};
+  for (size_t i = 0; i < files.size(); ++i) {
+    for (size_t j = i + 1; j < files.size(); ++j) {
+      if (files[i].path && files[j].path && platform::SameFile(*files[i].path, *files[j].path)) {
+        return std::string(files[i].what) + " and " + files[j].what + " are one file (" +
+               *files[i].path + "): name different files";
+      }
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace quarnel::cli

@@ -20,4 +20,9 @@ struct PlanProblem {
 // is wrong and with which exit status the run ends before any port opens.
 std::variant<station::StationPlan, PlanProblem> MakeStationPlan(const ProgramRequest& request);
 
+// The log, the image, the station file and the port list must be different
+// files (compared as files, through links): a message when two are one.
+std::optional<std::string> FilesThatMustDiffer(const ProgramRequest& request,
+                                               const station::StationPlan& plan);
+
 }  // namespace quarnel::cli
