@@ -205,10 +205,18 @@ TEST_F(StationFaultsTest, AStationWhoseOutputIsNotReadEndsOnSigtermWithItsRecord
   ::close(reader);
   a->Stop();
   b->Stop();
-  const auto log = Records(testsupport::ReadText(LogPath()));
+  const std::string text = testsupport::ReadText(LogPath());
+  const auto log = Records(text);
+  EXPECT_EQ(log.size(), SplitLines(text).size()) << text;
   size_t programmed = 0;
   for (const json& record : log) programmed += record.at("outcome") == "programmed";
-  EXPECT_EQ(programmed, static_cast<size_t>(Resets(*a) + Resets(*b)));
+  // Every unit that answered its reset has its record as programmed, but
+  // for one a slot may have had under way when SIGTERM came (it was stopped
+  // before the reset's answer reached it: recorded, as not programmed).
+  const auto resets = static_cast<size_t>(Resets(*a) + Resets(*b));
+  EXPECT_LE(programmed, resets);
+  EXPECT_GE(programmed + 2, resets);
+  EXPECT_GE(log.size(), resets);
   EXPECT_GE(programmed, 1u);
 }
 
