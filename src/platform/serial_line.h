@@ -6,9 +6,9 @@
 // argument checks, the receive queue, events, which failures count, the
 // device's end, shutting down.
 //
-// The core calls every member that takes a LineInput with its lock held, and
-// never after Close. WaitForInput and WriteSome run outside the lock, at most
-// one wait and one write at a time; Close is called only once neither runs.
+// The core calls the members with its lock held, all but WaitForInput and
+// WriteSome, which run outside it, at most one wait and one write at a time.
+// Close comes once neither runs, and nothing comes after it.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -76,6 +76,11 @@ struct WaitEnd {
   bool woken = false;  // the wake-up event ended it
   int error = 0;       // waiting failed
 };
+
+// The reads that TakeArrived makes at most in one go, so a flood of input
+// cannot hold the device's lock for long; a wait comes back for the rest at
+// once.
+constexpr int kMaxReadsPerTake = 16;
 
 class SerialLine {
  public:

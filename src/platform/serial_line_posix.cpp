@@ -23,10 +23,6 @@
 namespace platform {
 namespace {
 
-// Reads taken in one go, so a flood of input cannot hold the device's lock
-// for long; a wait comes back for the rest at once.
-constexpr int kMaxChunksPerFill = 16;
-
 int PollMs(uint32_t ms) {
   return ms == kInfinite ? -1 : static_cast<int>(std::min<uint32_t>(ms, INT_MAX));
 }
@@ -188,7 +184,7 @@ int TerminalLine::TakeArrived(LineInput& input) {
   int failure = 0;
   // Everything that has arrived is taken, however full the queue: a full
   // queue makes room by dropping its oldest bytes and never stops reading.
-  for (int chunks = 0; (pfd.revents & POLLIN) && chunks < kMaxChunksPerFill; ++chunks) {
+  for (int chunks = 0; (pfd.revents & POLLIN) && chunks < kMaxReadsPerTake; ++chunks) {
     uint8_t chunk[4096];
     const ssize_t got = ::read(fd_, chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;

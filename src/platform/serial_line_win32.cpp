@@ -22,9 +22,6 @@
 namespace platform {
 namespace {
 
-// Reads taken in one go, so a flood of input cannot hold the device's lock
-// for long.
-constexpr int kMaxChunksPerFill = 16;
 constexpr DWORD kChunkSize = 4096;
 // A read of bytes the driver already holds ends within a millisecond; one
 // that has not ended after this long is cancelled (and waited for).
@@ -263,7 +260,7 @@ int CommPortLine::ReadChunk(LineInput& input, DWORD count) {
 
 int CommPortLine::TakeArrived(LineInput& input) {
   HarvestProbe(input, false);
-  for (int chunks = 0; chunks < kMaxChunksPerFill; ++chunks) {
+  for (int chunks = 0; chunks < kMaxReadsPerTake; ++chunks) {
     DWORD line_errors = 0;
     COMSTAT status{};
     if (!::ClearCommError(port_.Get(), &line_errors, &status)) return LastErrorCode();
