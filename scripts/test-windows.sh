@@ -4,8 +4,10 @@
 #
 # The simulated target of the Linux build is the target of the Windows
 # programs: the end-to-end tests run quarnel-cli.exe against it through a COM
-# port that Wine maps to its pseudo-terminal. Then the Windows archive and
-# the installer are made and checked (scripts/msi-checks.sh).
+# port that Wine maps to its pseudo-terminal. The serial device's contract
+# cases run the same way against serial-peer-server of the Linux build, the
+# far end of their lines. Then the Windows archive and the installer are
+# made and checked (scripts/msi-checks.sh).
 #
 # Environment: QUARNEL_WINDOWS_BUILD_DIR (build directory, default
 # build-windows), QUARNEL_BUILD_DIR (the Linux build that has or gets the
@@ -45,14 +47,16 @@ boot=()
 WINEDLLOVERRIDES="mscoree,mshtml=" wineboot "${boot[@]}" >"$build/wineboot.log" 2>&1 &
 boot_pid=$!
 
-# The Linux simulator (scripts/test.sh has built it already).
+# The Linux simulator, and the far end of the serial device's cases
+# (scripts/test.sh has built them already).
 linux_build=${QUARNEL_BUILD_DIR:-build}
 if [ ! -f "$linux_build/build.ninja" ]; then
   bash scripts/install-deps.sh
   cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build "$linux_build" --target quarnel-target-sim -j "$jobs"
+cmake --build "$linux_build" --target quarnel-target-sim serial-peer-server -j "$jobs"
 target_sim=$(cd "$linux_build" && pwd)/tools/target-sim/quarnel-target-sim
+serial_peer=$(cd "$linux_build" && pwd)/tests/serial-peer-server
 
 # Built as users get it, though with the level of optimisation that the
 # Linux build is checked with (GCC 12 warns falsely about string code at
@@ -60,7 +64,8 @@ target_sim=$(cd "$linux_build" && pwd)/tools/target-sim/quarnel-target-sim
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-  -DQUARNEL_WINEPREFIX="$WINEPREFIX" -DQUARNEL_TARGET_SIM="$target_sim"
+  -DQUARNEL_WINEPREFIX="$WINEPREFIX" -DQUARNEL_TARGET_SIM="$target_sim" \
+  -DQUARNEL_SERIAL_PEER_SERVER="$serial_peer"
 cmake --build "$build" -j "$jobs"
 built=$(now)
 

@@ -19,17 +19,16 @@
 // ERROR_INVALID_PARAMETER), and code above the platform decides by
 // ClassifySystemError, never by a number.
 //
-// Each system's device is built the same way: it puts whatever it reads from
-// the line into the portable ReceiveQueue (receive_queue.h), which counts it,
-// spots the event character and notes overruns, so queue counts and events
-// are the same on both; the system's part only reads, waits and writes.
-// Linux polls the descriptor together with the wake-up event's descriptor
-// (manual_reset_event_posix.h). Windows keeps an overlapped read of one byte
-// pending on the port and waits for its event together with the wake-up
-// event (WaitForAnyHandle, manual_reset_event_win32.h): with time-outs
-// (0, 0, 0) the read ends as soon as a byte arrives, on Windows and under
-// Wine, and the rest can be read at once. WaitCommEvent cannot be that wait:
-// under Wine it ends at once on a pseudo-terminal.
+// One portable core (serial_device.cpp) does everything around the I/O on
+// every system: argument checks, the receive queue (receive_queue.h, which
+// counts what arrives, spots the event character and notes overruns), the
+// events, which failures count, the device's end and shutting down. Each
+// system's part, the line (serial_line.h), only opens, reads, waits and
+// writes. Linux polls the descriptor together with the wake-up event's
+// descriptor. Windows keeps an overlapped read of one byte pending on the
+// port and waits for its event together with the wake-up event: with
+// time-outs (0, 0, 0) the read ends as soon as a byte arrives, on Windows and
+// under Wine, and the rest can be read at once.
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -31,6 +33,22 @@ inline std::string ReadAvailable(int fd, size_t max = 4096, int ms = 2000) {
   while (got.size() < max && WaitReadable(fd, got.empty() ? ms : 50)) {
     char buf[4096];
     const ssize_t n = ::read(fd, buf, std::min(sizeof buf, max - got.size()));
+    if (n <= 0) break;
+    got.append(buf, static_cast<size_t>(n));
+  }
+  return got;
+}
+
+// Reads until `count` bytes have come or `limit` has passed.
+inline std::string ReadUpTo(int fd, size_t count, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  std::string got;
+  while (got.size() < count) {
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || !WaitReadable(fd, static_cast<int>(left.count()))) break;
+    char buf[4096];
+    const ssize_t n = ::read(fd, buf, std::min(sizeof buf, count - got.size()));
     if (n <= 0) break;
     got.append(buf, static_cast<size_t>(n));
   }
