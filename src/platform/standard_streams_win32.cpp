@@ -10,14 +10,14 @@
 namespace platform {
 namespace {
 
-struct StandardStream {
+struct StreamSlot {
   DWORD id;      // STD_*_HANDLE
   int fd;        // the C runtime's number
   DWORD access;  // on the null device
   int flags;
 };
 
-constexpr StandardStream kStreams[] = {
+constexpr StreamSlot kStreams[] = {
     {STD_INPUT_HANDLE, 0, GENERIC_READ, _O_RDONLY | _O_BINARY},
     {STD_OUTPUT_HANDLE, 1, GENERIC_WRITE, _O_WRONLY | _O_BINARY},
     {STD_ERROR_HANDLE, 2, GENERIC_WRITE, _O_WRONLY | _O_BINARY},
@@ -40,7 +40,7 @@ bool IsOpen(int fd) {
 
 // Puts the null device behind both the system's standard handle and the C
 // runtime's descriptor of `stream`.
-bool OpenOnNul(const StandardStream& stream) {
+bool OpenOnNul(const StreamSlot& stream) {
   const HANDLE nul = ::CreateFileW(L"NUL", stream.access, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_EXISTING, 0, nullptr);
   if (nul == INVALID_HANDLE_VALUE) return false;
@@ -65,7 +65,7 @@ bool OpenOnNul(const StandardStream& stream) {
 // of a missing standard stream and receive what is printed. And output to a
 // missing stream would fail rather than go nowhere.
 bool EnsureStandardStreamsOpen() {
-  for (const StandardStream& stream : kStreams) {
+  for (const StreamSlot& stream : kStreams) {
     if (IsOpen(::GetStdHandle(stream.id)) && IsOpen(stream.fd)) continue;
     if (!OpenOnNul(stream)) return false;
   }
