@@ -7,6 +7,7 @@
 #include "app/cli/cli_options.h"
 #include "app/cli/outcome_report.h"
 #include "app/cli/progress_line.h"
+#include "app/cli/station_text_output.h"
 #include "app/cli/status_output.h"
 #include "station/port_choice.h"
 
@@ -261,6 +262,16 @@ TEST(ProgressText, LineIsDrawnInPlaceOnlyWhenEnabled) {
   }
   EXPECT_EQ(terminal.str(), "\rProgramming: block 1 of 2, 50%, -- B/s, --:-- left\x1b[K\r\x1b[K");
   EXPECT_EQ(file.str(), "");
+}
+
+TEST(StationLiveLine, SaysWhatEachSlotDoesInWords) {
+  station::SlotState state;
+  EXPECT_EQ(StationTextOutput::Activity(state), "starting");
+  state.activity = station::SlotActivity::kRunning;
+  state.phase = SequencePhase::kWaitingForAdapter;
+  EXPECT_EQ(StationTextOutput::Activity(state), "waiting for the adapter");
+  state.phase = SequencePhase::kCapture;
+  EXPECT_EQ(StationTextOutput::Activity(state), "capture");
 }
 
 TEST(StatusLines, TargetLineEndsGoAndControlCharactersAreShown) {

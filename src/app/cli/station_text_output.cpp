@@ -35,7 +35,10 @@ std::string StationTextOutput::Activity(const SlotState& state) {
     case SlotActivity::kStarting:
       return "starting";
     case SlotActivity::kRunning:
-      return state.phase ? std::string(station::PhaseName(*state.phase)) : "starting";
+      if (!state.phase) return "starting";
+      // The one phase whose name is no single word.
+      if (*state.phase == SequencePhase::kWaitingForAdapter) return "waiting for the adapter";
+      return std::string(station::PhaseName(*state.phase));
     case SlotActivity::kRestartPause:
       return "waiting";
     case SlotActivity::kDone:
