@@ -111,6 +111,12 @@ case ${1:-} in
   supervisor-killed-on-ports)
     com11=$(readlink -f "$WINEPREFIX/dosdevices/com11")
     com12=$(readlink -f "$WINEPREFIX/dosdevices/com12")
+    # A station's slots wait until their port is there, as Windows lists an
+    # adapter that is plugged in: in the serial-port map.
+    for n in 11 12; do
+      "$WINE" reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v "\\Device\\QuarnelTest$n" \
+        /t REG_SZ /d "COM$n" /f >/dev/null 2>&1 || fail "could not register COM$n"
+    done
     "$WINE" "$QUARNEL_CLI_EXE" --station --port COM11 --port COM12 "$image" \
       >"$work/cli.out.raw" 2>"$work/cli.err.raw" </dev/null &
     supervisor=$!
