@@ -161,9 +161,11 @@ TEST_F(StationWindowTest, ATileFollowsItsSlotsPhasesAndProgressInWords) {
   Say(0, ProgressEvent{21, 50, 504, 1200, 1900});
   EXPECT_EQ(window_->Tile(0).Activity().Caption(), "programming 42 % at 1.9 kB/s");
   EXPECT_EQ(window_->Tile(0).Progress().Progress(), 42);
+  EXPECT_TRUE(window_->Tile(0).Progress().Visible());
   Say(0, PhaseEvent{SequencePhase::kReset});
   EXPECT_EQ(window_->Tile(0).Activity().Caption(), "resetting");
   EXPECT_EQ(window_->Tile(0).Progress().Progress(), 0);
+  EXPECT_FALSE(window_->Tile(0).Progress().Visible());
   // The other slot's tile is untouched.
   EXPECT_EQ(Tile(1).activity, TileActivity::kStarting);
 }

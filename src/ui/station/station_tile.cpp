@@ -96,6 +96,9 @@ void StationTile::Show(const TileState& tile) {
   panel_->SetBevelInner(tile.chosen ? tk::TBevelCut::bvLowered : tk::TBevelCut::bvNone);
   panel_->SetColor(tile.chosen ? tk::RGB(0xFF, 0xF3, 0xC4) : tk::clBtnFace);
   activity_->SetCaption(ActivityWords(tile));
+  // The bar shows while the image is sent; "0%" on a waiting slot would
+  // read as a stuck one.
+  progress_->SetVisible(tile.activity == TileActivity::kProgramming);
   progress_->SetProgress(
       tile.activity == TileActivity::kProgramming && tile.progress ? PercentOf(*tile.progress) : 0);
 
@@ -105,7 +108,7 @@ void StationTile::Show(const TileState& tile) {
     verdict_->SetCaption(v.passed ? "PASS" : "FAIL");
     verdict_->SetColor(v.passed ? kPassGreen : kFailRed);
     if (!v.passed) details = ReasonWords(v);
-    if (!v.target_id.empty())
+    if (!v.target_id.empty() && v.ending != SequenceEnding::kWrongTarget)
       details += std::string(details.empty() ? "" : " - ") + "target " + v.target_id;
     details += std::string(details.empty() ? "" : " - ") + "unit " + v.unit_id.value_or("-");
   } else {
