@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# What the station's window costs: the same station file (8 slots, one 64 KiB
+# What the station's window costs: the same station file (8 slots, one 16 KiB
 # unit each on simulators that pace the line at 115200 baud) run once by
 # quarnel-cli --recipe --station and once by quarnel-station on an X server of
 # its own (Xvfb, Start clicked with xdotool). Reports each run's mean and worst
@@ -7,11 +7,12 @@
 # window process's own CPU (its children not counted) as a share of one core
 # (goal: under 1 %). Not run by ctest: about a minute.
 #
-#   bash bench/station_window_bench.sh [BUILD-DIR] [SLOTS]
+#   bash bench/station_window_bench.sh [BUILD-DIR] [SLOTS] [IMAGE-BYTES]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(cd "${1:-build}" && pwd)
 slots=${2:-8}
+size=${3:-16384}
 sim=$build/tools/target-sim/quarnel-target-sim
 cli=$build/src/app/quarnel-cli
 station=$build/src/app/quarnel-station
@@ -25,7 +26,7 @@ stop_sims() {
 trap 'stop_sims; rm -rf "$work"' EXIT
 chmod 700 "$work"
 export XDG_RUNTIME_DIR=$work
-head -c 65536 /dev/urandom >"$work/unit.cry"
+head -c "$size" /dev/urandom >"$work/unit.cry"
 hash=$(sha256sum "$work/unit.cry" | cut -d' ' -f1)
 
 # A round: fresh simulators (one unit each), a fresh log.
@@ -71,7 +72,7 @@ ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
 before=$(ticks)
 started=$(date +%s.%N)
 xdotool mousemove --window "$window" 60 100 click 1
-for _ in $(seq 600); do
+for _ in $(seq 4500); do
   [ -f "$WORK/window.log" ] && [ "$(wc -l <"$WORK/window.log")" -ge "$SLOTS" ] && break
   sleep 0.2
 done
