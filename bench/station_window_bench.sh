@@ -56,7 +56,17 @@ print(len(d), sum(d) / len(d), max(d))' "$1"
 
 echo "quarnel-cli, $slots slots ..."
 prepare "$work/cli.log"
-"$cli" --recipe "$work/station.toml" --station >/dev/null 2>&1 || true
+"$cli" --recipe "$work/station.toml" --station >/dev/null 2>&1 &
+cli_pid=$!
+cli_started=$(date +%s.%N)
+# Its own CPU (not its children's), read until it ends.
+cli_ticks=0
+while stat=$(cat "/proc/$cli_pid/stat" 2>/dev/null); do
+  cli_ticks=$(awk '{ print $14 + $15 }' <<<"$stat")
+  cli_ended=$(date +%s.%N)
+  sleep 0.2
+done
+wait "$cli_pid" || true
 stop_sims
 read -r cli_n cli_mean cli_worst < <(unit_times "$work/cli.log")
 
@@ -89,11 +99,13 @@ read -r win_n win_mean win_worst < <(unit_times "$work/window.log")
 read -r before after started ended hz <"$work/cpu"
 
 python3 - "$cli_n" "$cli_mean" "$cli_worst" "$win_n" "$win_mean" "$win_worst" \
-  "$before" "$after" "$started" "$ended" "$hz" "$slots" <<'REPORT'
+  "$before" "$after" "$started" "$ended" "$hz" "$slots" "$cli_ticks" "$cli_started" "$cli_ended" <<'REPORT'
 import sys
-cn, cm, cw, wn, wm, ww, b, a, s, e, hz, slots = sys.argv[1:]
+cn, cm, cw, wn, wm, ww, b, a, s, e, hz, slots, ct, cs, ce = sys.argv[1:]
 cm, cw, wm, ww = map(float, (cm, cw, wm, ww))
 cpu = (float(a) - float(b)) / float(hz) / (float(e) - float(s)) * 100
+cli_cpu = float(ct) / float(hz) / (float(ce) - float(cs)) * 100
+print(f"quarnel-cli's own CPU (the supervisor and its readers): {cli_cpu:.2f} % of one core")
 ratio = wm / cm
 print(f"{'':16}{'units':>6}{'mean s':>9}{'worst s':>9}")
 print(f"{'quarnel-cli':16}{cn:>6}{cm:>9.2f}{cw:>9.2f}")

@@ -159,6 +159,9 @@ TEST_F(StationWindowTest, ATileFollowsItsSlotsPhasesAndProgressInWords) {
   EXPECT_EQ(window_->Tile(0).Activity().Caption(), "erasing");
   Say(0, PhaseEvent{SequencePhase::kProgram});
   Say(0, ProgressEvent{21, 50, 504, 1200, 1900});
+  // Progress is shown at the next refresh.
+  EXPECT_EQ(window_->Tile(0).Activity().Caption(), "programming");
+  loop_.AdvanceBy(StationWindow::kProgressRefreshMs);
   EXPECT_EQ(window_->Tile(0).Activity().Caption(), "programming 42 % at 1.9 kB/s");
   EXPECT_EQ(window_->Tile(0).Progress().Progress(), 42);
   EXPECT_TRUE(window_->Tile(0).Progress().Visible());

@@ -6,6 +6,14 @@
 
 namespace quarnel::station_window {
 
+namespace {
+
+// What arrives within this long is taken at one wake-up: many slots' progress
+// events cost the loop one turn, not one each.
+constexpr uint32_t kGatherMs = 40;
+
+}  // namespace
+
 struct QueuePump::Shared {
   station::SupervisorQueue* queue = nullptr;
   Deliver deliver;
@@ -18,7 +26,7 @@ struct QueuePump::Shared {
     std::lock_guard lock(self->mutex);
     if (self->closed || self->timer != 0) return;
     std::weak_ptr<Shared> weak = self;
-    self->timer = tk::MainLoop().AddTimer(0, [weak] {
+    self->timer = tk::MainLoop().AddTimer(kGatherMs, [weak] {
       if (const auto shared = weak.lock()) shared->Drain();
     });
   }

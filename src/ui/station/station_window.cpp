@@ -76,6 +76,7 @@ StationWindow::StationWindow(Environment environment) : env_(std::move(environme
   }
   in_unit_.assign(tiles_.size(), false);
   recorded_.assign(tiles_.size(), false);
+  progress_due_.assign(tiles_.size(), false);
   if (env_.fault) run_state_ = StationRunState::kFault;
   BuildControls();
   Layout();
@@ -164,6 +165,14 @@ void StationWindow::BuildControls() {
   CountersTimer.SetEnabled(false);
   CountersTimer.SetInterval(5000);
   CountersTimer.OnTimer = [this](tk::TObject*) { ShowCounters(); };
+  RefreshTimer.SetEnabled(false);
+  RefreshTimer.SetInterval(kProgressRefreshMs);
+  RefreshTimer.OnTimer = [this](tk::TObject*) {
+    RefreshTimer.SetEnabled(false);
+    for (size_t slot = 0; slot < tiles_.size(); ++slot) {
+      if (progress_due_[slot]) ShowTile(slot);
+    }
+  };
 
   for (size_t slot = 0; slot < tiles_.size(); ++slot) {
     tile_controls_.push_back(
@@ -219,6 +228,7 @@ void StationWindow::SlotChanged(size_t slot) {
   const station::SlotState& state = supervisor_->Slots()[slot];
   TileState& tile = tiles_[slot];
   const TileActivity before = tile.activity;
+  const std::optional<std::string> id_before = tile.unit_id;
   tile.activity = ActivityOf(state);
   tile.progress = state.progress;
   tile.unit_id = state.unit_id;
@@ -229,9 +239,17 @@ void StationWindow::SlotChanged(size_t slot) {
     recorded_[slot] = false;
   }
   // The slot's next unit has started: the last one's verdict goes.
+  bool only_progress = tile.activity == before && tile.unit_id == id_before;
   if (UnitUnderWay(tile.activity) && !in_unit_[slot] && !recorded_[slot]) {
     in_unit_[slot] = true;
     tile.verdict.reset();
+    only_progress = false;
+  }
+  if (only_progress && tile.activity == TileActivity::kProgramming) {
+    // Shown with the next refresh.
+    progress_due_[slot] = true;
+    if (!RefreshTimer.Enabled()) RefreshTimer.SetEnabled(true);
+    return;
   }
   ShowTile(slot);
 }
@@ -438,6 +456,7 @@ void StationWindow::KeyPressed(uint16_t& key, tk::TShiftState shift) {
 // ---- what is shown ----------------------------------------------------------
 
 void StationWindow::ShowTile(size_t slot) {
+  progress_due_[slot] = false;
   tile_controls_[slot]->Show(tiles_[slot]);
 }
 

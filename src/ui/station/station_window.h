@@ -106,6 +106,10 @@ class StationWindow : public tk::TForm, public station::StationObserver {
   tk::TLabel FaultLabel{this};
   tk::TTimer TickTimer{this};
   tk::TTimer CountersTimer{this};
+  // Progress is shown this often at most: a bar and a percentage need no
+  // more, and a station of many slots sends a progress event per block.
+  static constexpr uint32_t kProgressRefreshMs = 250;
+  tk::TTimer RefreshTimer{this};
   StationTile& Tile(size_t slot) { return *tile_controls_[slot]; }
 
  private:
@@ -130,6 +134,8 @@ class StationWindow : public tk::TForm, public station::StationObserver {
   // recorded its unit already.
   std::vector<bool> in_unit_;
   std::vector<bool> recorded_;
+  // Per slot: progress not shown yet.
+  std::vector<bool> progress_due_;
   std::unique_ptr<station::Supervisor> supervisor_;
   StationRunState run_state_ = StationRunState::kStopped;
   std::string drain_reason_;
