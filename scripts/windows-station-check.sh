@@ -57,7 +57,12 @@ unit() {
   for _ in $(seq 100); do [ -L "$run/quarnel/ports/$name" ] && break; sleep 0.05; done
   [ -L "$run/quarnel/ports/$name" ] || fail "the simulator $name published no port"
   ln -sfn "$(readlink -f "$run/quarnel/ports/$name")" "$WINEPREFIX/dosdevices/${com,,}"
+  # Where Windows lists its serial ports (volatile: lasts for this
+  # wineserver); a slot waits for its port until it is listed.
+  wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v "\\Device\\Serial${com#COM}" /t REG_SZ \
+    /d "$com" /f >/dev/null 2>&1
 }
+wine reg delete 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /va /f >/dev/null 2>&1 || true
 step "simulated units on COM5, COM6, COM7 (COM8 comes later)"
 unit a COM5 --power-on-after 8000
 unit b COM6 --power-on-after 8000

@@ -38,7 +38,7 @@ using TColor = uint32_t;
 constexpr TColor clWindowText = 0x80000008;
 // The system's colour of buttons and panels.
 constexpr TColor clBtnFace = 0x8000000F;
-constexpr TColor RGB(uint8_t red, uint8_t green, uint8_t blue) {
+constexpr TColor RgbColor(uint8_t red, uint8_t green, uint8_t blue) {
   return TColor{red} | (TColor{green} << 8) | (TColor{blue} << 16);
 }
 

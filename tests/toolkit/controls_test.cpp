@@ -246,8 +246,8 @@ TEST(Panel, ColourIsAnObservedPropertyWithTheSystemsFaceByDefault) {
   EXPECT_EQ(p.Color(), clBtnFace);
   ChangeLog log;
   log.Watch(p);
-  p.SetColor(RGB(0x1B, 0x7A, 0x2E));
-  p.SetColor(RGB(0x1B, 0x7A, 0x2E));
+  p.SetColor(RgbColor(0x1B, 0x7A, 0x2E));
+  p.SetColor(RgbColor(0x1B, 0x7A, 0x2E));
   EXPECT_EQ(p.Color(), 0x2E7A1Bu);
   EXPECT_EQ(log.changes, std::vector<Change>{Change::Color});
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/station/station_program.h"
+#include "platform/hidden_console.h"
 #include "platform/wide_text_win32.h"
 #include "quarnel_version.h"
 #include "toolkit/application.h"
@@ -24,6 +25,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  // The children are console programs: one hidden console for all of them.
+  platform::ShareHiddenConsoleWithChildren();
 
   // The arguments as the system gives them, in UTF-16.
   int argc = 0;

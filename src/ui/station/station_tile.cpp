@@ -94,7 +94,7 @@ void StationTile::Show(const TileState& tile) {
   name_->SetCaption(tile.name + (tile.chosen ? "  < next scan" : ""));
   port_->SetCaption(tile.port);
   panel_->SetBevelInner(tile.chosen ? tk::TBevelCut::bvLowered : tk::TBevelCut::bvNone);
-  panel_->SetColor(tile.chosen ? tk::RGB(0xFF, 0xF3, 0xC4) : tk::clBtnFace);
+  panel_->SetColor(tile.chosen ? tk::RgbColor(0xFF, 0xF3, 0xC4) : tk::clBtnFace);
   activity_->SetCaption(ActivityWords(tile));
   // The bar shows while the image is sent; "0%" on a waiting slot would
   // read as a stuck one.

@@ -42,8 +42,8 @@ class StationTile {
 };
 
 // The verdict field's colours: text on background.
-inline constexpr tk::TColor kPassGreen = tk::RGB(0x1B, 0x7A, 0x2E);
-inline constexpr tk::TColor kFailRed = tk::RGB(0xC0, 0x1C, 0x1C);
-inline constexpr tk::TColor kVerdictText = tk::RGB(0xFF, 0xFF, 0xFF);
+inline constexpr tk::TColor kPassGreen = tk::RgbColor(0x1B, 0x7A, 0x2E);
+inline constexpr tk::TColor kFailRed = tk::RgbColor(0xC0, 0x1C, 0x1C);
+inline constexpr tk::TColor kVerdictText = tk::RgbColor(0xFF, 0xFF, 0xFF);
 
 }  // namespace quarnel::station_window

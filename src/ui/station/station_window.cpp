@@ -122,7 +122,7 @@ void StationWindow::BuildControls() {
   place(ResetButton, "ResetButton", plain);
   place(RecentLabel, "RecentLabel", {"MS Sans Serif", 14, true});
   place(RecentList, "RecentList", {"Courier New", 13, false});
-  place(FaultLabel, "FaultLabel", {"MS Sans Serif", 18, true, tk::RGB(0xB0, 0x00, 0x00)});
+  place(FaultLabel, "FaultLabel", {"MS Sans Serif", 18, true, tk::RgbColor(0xB0, 0x00, 0x00)});
   FaultLabel.SetWordWrap(true);
   FaultLabel.SetVisible(env_.fault.has_value());
   if (env_.fault) {
