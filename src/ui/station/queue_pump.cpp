@@ -10,7 +10,7 @@ namespace {
 
 // What arrives within this long is taken at one wake-up: many slots' progress
 // events cost the loop one turn, not one each.
-constexpr uint32_t kGatherMs = 100;
+constexpr uint32_t kGatherMs = 200;
 
 }  // namespace
 

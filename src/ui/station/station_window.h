@@ -108,7 +108,7 @@ class StationWindow : public tk::TForm, public station::StationObserver {
   tk::TTimer CountersTimer{this};
   // Progress is shown this often at most: a bar and a percentage need no
   // more, and a station of many slots sends a progress event per block.
-  static constexpr uint32_t kProgressRefreshMs = 500;
+  static constexpr uint32_t kProgressRefreshMs = 1000;
   tk::TTimer RefreshTimer{this};
   StationTile& Tile(size_t slot) { return *tile_controls_[slot]; }
 
