@@ -15,7 +15,7 @@ set(QUARNEL_PACKAGE_MAINTAINER "The Quarnel developers <maintainers@quarnel.inva
     CACHE STRING "Maintainer named in the Debian package: Name <address>")
 
 set(quarnel_programs "")
-foreach(program quarnel quarnel-cli quarnel-target-sim)
+foreach(program quarnel quarnel-station quarnel-cli quarnel-target-sim)
   if(TARGET ${program})
     list(APPEND quarnel_programs ${program})
   endif()
@@ -132,6 +132,18 @@ else()
             DESTINATION ${icons}/scalable/apps)
     foreach(size 16 24 32 48 64 128 256)
       install(FILES ${QUARNEL_PACKAGING_DIR}/icons/hicolor/${size}x${size}/${QUARNEL_APP_ID}.png
+              DESTINATION ${icons}/${size}x${size}/apps)
+    endforeach()
+  endif()
+  # The station's window beside it, with an entry and an icon of its own.
+  if(TARGET quarnel-station)
+    set(station_id org.quarnel.Station)
+    install(FILES ${QUARNEL_PACKAGING_DIR}/${station_id}.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    set(icons ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+    install(FILES ${QUARNEL_PACKAGING_DIR}/icons/${station_id}.svg DESTINATION ${icons}/scalable/apps)
+    foreach(size 16 24 32 48 64 128 256)
+      install(FILES ${QUARNEL_PACKAGING_DIR}/icons/hicolor/${size}x${size}/${station_id}.png
               DESTINATION ${icons}/${size}x${size}/apps)
     endforeach()
   endif()

@@ -12,7 +12,7 @@ packages=(
   # its layout was made for.
   fonts-liberation
   clang libclang-rt-14-dev
-  xvfb
+  xvfb xdotool imagemagick
   dpkg-dev file man-db desktop-file-utils appstream
   # The end-to-end tests check events and records against their JSON Schemas.
   python3-jsonschema

@@ -133,6 +133,8 @@ shortcuts=$(awk -F '\t' 'FNR <= 3 { next } NR == FNR { file[$2] = $3; next }
   { print $3 "\t" file[$4] }' <(msiinfo export "$msi" File | tr -d '\r') \
   <(msiinfo export "$msi" Shortcut | tr -d '\r'))
 grep -qx "Quarnel	quarnel.exe" <<<"$shortcuts" || fail "the package has no Start-menu entry Quarnel"
+grep -qx "Quarnel Station	quarnel-station.exe" <<<"$shortcuts" ||
+  fail "the package has no Start-menu entry Quarnel Station"
 while IFS=$'\t' read -r name program; do
   link=$(start_menu_entry "$name")
   [ -n "$link" ] || fail "no Start-menu entry $name"

@@ -50,11 +50,16 @@ echo "Checking $package (version $version)"
 
 # --- what the package holds ------------------------------------------------
 id=org.quarnel.Quarnel
+station_id=org.quarnel.Station
 expected=(
   /usr/bin/quarnel
   /usr/bin/quarnel-cli
+  /usr/bin/quarnel-station
   /usr/bin/quarnel-target-sim
   /usr/share/applications/$id.desktop
+  /usr/share/applications/$station_id.desktop
+  /usr/share/icons/hicolor/scalable/apps/$station_id.svg
+  /usr/share/man/man1/quarnel-station.1.gz
   /usr/share/doc/quarnel/README.md.gz
   /usr/share/doc/quarnel/copyright
   /usr/share/icons/hicolor/scalable/apps/$id.svg
@@ -66,6 +71,7 @@ expected=(
 icon_sizes=(16 24 32 48 64 128 256)
 for size in "${icon_sizes[@]}"; do
   expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/$id.png")
+  expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/$station_id.png")
 done
 
 # Every entry but the directories, without the leading ".".
@@ -87,19 +93,26 @@ pass "control fields (Depends: $depends)"
 # --- metadata and manual pages, as packaged --------------------------------
 tree=$work/tree
 dpkg-deb -x "$package" "$tree"
-if desktop-file-validate "$tree/usr/share/applications/$id.desktop"; then
-  pass "desktop-file-validate"
-else
-  fail "desktop-file-validate rejects the desktop entry"
-fi
+for entry in $id $station_id; do
+  if desktop-file-validate "$tree/usr/share/applications/$entry.desktop"; then
+    pass "desktop-file-validate $entry.desktop"
+  else
+    fail "desktop-file-validate rejects $entry.desktop"
+  fi
+  icon=$(sed -n 's/^Icon=//p' "$tree/usr/share/applications/$entry.desktop")
+  [ -f "$tree/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] ||
+    fail "$entry.desktop names the icon $icon, which the package does not hold"
+done
 if appstreamcli validate --no-net "$tree/usr/share/metainfo/$id.metainfo.xml"; then
   pass "appstreamcli validate"
 else
   fail "appstreamcli rejects the metainfo"
 fi
 for size in "${icon_sizes[@]}"; do
-  file "$tree/usr/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep "PNG image data, $size x $size" >/dev/null ||
-    fail "the ${size}x${size} icon is not a $size x $size PNG"
+  for icon in $id $station_id; do
+    file "$tree/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png" | grep "PNG image data, $size x $size" >/dev/null ||
+      fail "the ${size}x${size} icon $icon is not a $size x $size PNG"
+  done
 done
 for page in "$tree"/usr/share/man/man1/*.1.gz; do
   name=$(basename "$page" .1.gz)
@@ -118,7 +131,7 @@ echo "Installing $package"
 installed=1
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "$package"
 
-for program in quarnel quarnel-cli quarnel-target-sim; do
+for program in quarnel quarnel-station quarnel-cli quarnel-target-sim; do
   where=$(command -v "$program" || true)
   [ "$where" = "/usr/bin/$program" ] || fail "$program runs from '${where:-nowhere}', not /usr/bin"
 done
@@ -163,17 +176,30 @@ else
   fail "programming the simulated target ended with status $status:"$'\n'"$(cat "$work/cli.err" "$work/sim.err")"
 fi
 
+station_version=$(quarnel-station --version || true)
+[ "$station_version" = "quarnel-station $version" ] &&
+  pass "quarnel-station --version: $station_version" ||
+  fail "quarnel-station --version printed '$station_version', expected 'quarnel-station $version'"
+# The station's window starts, and a station file that is not there opens no
+# slot: the window says so and stays until it is closed.
+status=0
+QT_QPA_PLATFORM=offscreen timeout 5 quarnel-station "$work/no-such-station.toml" >"$work/station.out" 2>&1 || status=$?
+[ "$status" -eq 124 ] && pass "quarnel-station starts" ||
+  fail "quarnel-station ended with status $status within 5 s:"$'\n'"$(cat "$work/station.out")"
+
 # The window starts (and keeps running until it is stopped) on Qt's offscreen platform.
 status=0
 QT_QPA_PLATFORM=offscreen timeout 5 quarnel >"$work/window.out" 2>&1 || status=$?
 [ "$status" -eq 124 ] && pass "quarnel starts" ||
   fail "quarnel ended with status $status within 5 s:"$'\n'"$(cat "$work/window.out")"
 
-if man -w quarnel-cli >/dev/null 2>&1; then
-  pass "man finds quarnel-cli(1)"
-else
-  fail "man does not find the installed quarnel-cli(1)"
-fi
+for page in quarnel-cli quarnel-station; do
+  if man -w "$page" >/dev/null 2>&1; then
+    pass "man finds $page(1)"
+  else
+    fail "man does not find the installed $page(1)"
+  fi
+done
 
 # --- removed ---------------------------------------------------------------
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get remove -y quarnel

@@ -90,6 +90,7 @@ archive=$(ls "$build"/package/quarnel-*-win64.zip)
 listing=$(unzip -l "$archive")
 expected=(quarnel-cli.exe README.md LICENSE.txt)
 [ ! -f "$build/src/app/quarnel.exe" ] || expected+=(quarnel.exe)
+[ ! -f "$build/src/app/quarnel-station.exe" ] || expected+=(quarnel-station.exe)
 for file in "${expected[@]}"; do
   grep -q "/$file\$" <<<"$listing" || { echo "$archive lacks $file" >&2; exit 1; }
 done

@@ -4,11 +4,12 @@
 # Needs rsvg-convert (Debian package librsvg2-bin).
 set -euo pipefail
 cd "$(dirname "$0")"
-id=org.quarnel.Quarnel
-for size in 16 24 32 48 64 128 256; do
-  # The smallest size has a drawing of its own, laid on the pixel grid.
-  source=$id.svg
-  [ "$size" -eq 16 ] && source=$id-16.svg
-  mkdir -p "hicolor/${size}x${size}"
-  rsvg-convert --width "$size" --height "$size" "$source" -o "hicolor/${size}x${size}/$id.png"
+for id in org.quarnel.Quarnel org.quarnel.Station; do
+  for size in 16 24 32 48 64 128 256; do
+    # A drawing of the smallest size, laid on the pixel grid, where there is one.
+    source=$id.svg
+    [ "$size" -eq 16 ] && [ -f "$id-16.svg" ] && source=$id-16.svg
+    mkdir -p "hicolor/${size}x${size}"
+    rsvg-convert --width "$size" --height "$size" "$source" -o "hicolor/${size}x${size}/$id.png"
+  done
 done

@@ -34,6 +34,9 @@ struct SlotState {
   int passed = 0;
   int failed = 0;
   std::optional<UnitResult> last;  // the last unit attempt (or how the slot ended)
+  // The ID given to the slot's next unit (or to the unit under way, when it
+  // had none): written into that unit's record, then cleared.
+  std::optional<std::string> unit_id;
   // Why the slot stopped taking units when it could not go on; empty otherwise.
   std::string stopped_because;
 };

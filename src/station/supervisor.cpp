@@ -133,19 +133,51 @@ void Supervisor::HandleEvent(size_t slot, const TimedEvent& timed) {
     outcome = ended->unit;
     outcome->port = state.plan.port;
   }
-  if (outcome) Record(slot, *outcome, true);
-  for (StationObserver* observer : observers_) observer->ChildEventArrived(slot, timed);
+  if (!outcome) {
+    for (StationObserver* observer : observers_) observer->ChildEventArrived(slot, timed);
+    Changed(slot);
+    return;
+  }
+  // The outcome is passed on as recorded: with the unit's scanned ID.
+  TimedEvent told = timed;
+  std::get<OutcomeEvent>(told.event).unit = Record(slot, *outcome, true);
+  for (StationObserver* observer : observers_) observer->ChildEventArrived(slot, told);
   Changed(slot);
 }
 
-void Supervisor::Record(size_t slot, const UnitResult& result, bool from_child) {
+Supervisor::UnitIdAnswer Supervisor::AssignUnitId(size_t slot, const std::string& unit_id) {
+  if (unit_id.empty()) return UnitIdAnswer::kEmpty;
+  if (slot >= slots_.size() || slots_[slot].activity == SlotActivity::kDone)
+    return UnitIdAnswer::kSlotDone;
+  if (programmed_ids_.count(unit_id) != 0) return UnitIdAnswer::kAlreadyProgrammed;
+  const std::optional<size_t> holder = SlotHoldingUnitId(unit_id);
+  if (holder && *holder != slot) return UnitIdAnswer::kWaitsOnOtherSlot;
+  slots_[slot].unit_id = unit_id;
+  Changed(slot);
+  return UnitIdAnswer::kGiven;
+}
+
+std::optional<size_t> Supervisor::SlotHoldingUnitId(const std::string& unit_id) const {
+  for (size_t slot = 0; slot < slots_.size(); ++slot) {
+    if (slots_[slot].unit_id == unit_id) return slot;
+  }
+  return std::nullopt;
+}
+
+UnitResult Supervisor::Record(size_t slot, UnitResult result, bool from_child) {
   SlotState& state = slots_[slot];
   const bool attempt = IsUnitAttempt(result);
   // In station mode a child stopped while it waited for a unit is no unit,
   // and neither is a capture that timed out with no unit there.
   const bool nobody_came =
       result.ending == SequenceEnding::kNoAnswerToCapture && result.target_id.empty();
-  if (options_.station && (!attempt || nobody_came)) return;
+  if (options_.station && (!attempt || nobody_came)) return result;
+  // The scanned ID belongs to this unit and to no later one.
+  if (state.unit_id) {
+    if (!result.unit_id) result.unit_id = std::move(*state.unit_id);
+    state.unit_id.reset();
+  }
+  if (result.unit_id && result.exit_status == kExitOk) programmed_ids_.insert(*result.unit_id);
   state.last = result;
   Worst(result.exit_status);
   if (result.exit_status == kExitOk) {
@@ -167,6 +199,7 @@ void Supervisor::Record(size_t slot, const UnitResult& result, bool from_child) 
     Worst(kExitFailed);
   }
   if (records_ != nullptr && attempt) Keep(slot, result);
+  return result;
 }
 
 void Supervisor::Keep(size_t slot, const UnitResult& result) {

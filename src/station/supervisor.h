@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,14 @@ class Supervisor {
   // unit stop waiting, and all start again once released.
   void Hold(bool held);
   bool Held() const { return held_; }
+  // Gives `unit_id` (a scanned serial number) to the slot's unit under way
+  // when it has none yet, else to its next unit. An ID is never given to two
+  // units: one that waits on another slot, or that a programmed unit of this
+  // run carries, is refused (a unit that failed may be scanned again).
+  enum class UnitIdAnswer { kGiven, kEmpty, kWaitsOnOtherSlot, kAlreadyProgrammed, kSlotDone };
+  UnitIdAnswer AssignUnitId(size_t slot, const std::string& unit_id);
+  // The slot a given ID waits on; none when no slot holds it.
+  std::optional<size_t> SlotHoldingUnitId(const std::string& unit_id) const;
   // Units programmed in all.
   int64_t Programmed() const { return programmed_; }
   // Records are held back because the log cannot take them.
@@ -96,7 +105,8 @@ class Supervisor {
   void FailSlot(size_t slot, const std::string& reason);
   void HandleLine(const ChildLine& line);
   void HandleEvent(size_t slot, const TimedEvent& event);
-  void Record(size_t slot, const UnitResult& result, bool from_child);
+  // The result as recorded (with the slot's scanned ID).
+  UnitResult Record(size_t slot, UnitResult result, bool from_child);
   void Keep(size_t slot, const UnitResult& result);
   void RetryRecords();
   void Ended(size_t slot, int exit_status);
@@ -111,6 +121,7 @@ class Supervisor {
   std::vector<StationObserver*> observers_;
   std::vector<SlotState> slots_;
   std::vector<Child> children_;
+  std::set<std::string> programmed_ids_;
   bool stopping_ = false;
   bool killed_ = false;
   bool draining_ = false;

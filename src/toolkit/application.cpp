@@ -44,6 +44,10 @@ void Application::ShowMessage(const std::string& text) {
   }
 }
 
+bool Application::AskYesNo(const std::string& text) {
+  return dialogs_ != nullptr && dialogs_->AskYesNo(text);
+}
+
 void RunGuarded(const std::function<void()>& handler, TObject* sender) {
   if (!handler) return;
   try {

@@ -21,6 +21,9 @@ class DialogService {
   // The modal file-open dialog: true with dialog.FileName() set when the
   // operator chose a file, false when cancelled.
   virtual bool ExecuteOpenDialog(TOpenDialog& dialog) = 0;
+  // A modal question with Yes and No: true for Yes. A service that cannot
+  // ask answers No, the answer that changes nothing.
+  virtual bool AskYesNo(const std::string& /*text*/) { return false; }
 };
 
 class Application {
@@ -41,6 +44,8 @@ class Application {
   void SetDialogService(DialogService* service) { dialogs_ = service; }
   DialogService* Dialogs() const { return dialogs_; }
   void ShowMessage(const std::string& text);
+  // Yes or No from the operator; No without a dialog service.
+  bool AskYesNo(const std::string& text);
 
  private:
   std::string title_;

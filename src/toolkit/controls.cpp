@@ -141,8 +141,17 @@ void TForm::KeyDown(uint16_t& key, TShiftState shift) {
   if (handler) handler(this, key, shift);
 }
 
+void TForm::Resized(int width, int height) {
+  if (width == ClientWidth() && height == ClientHeight()) return;
+  SetClientSize(width, height);
+  const TNotifyEvent handler = OnResize;
+  if (handler) handler(this);
+}
+
 void TForm::Close() {
   if (closed_) return;
+  const auto query = OnCloseQuery;
+  if (query && !query()) return;
   const TNotifyEvent handler = OnClose;
   if (handler) handler(this);
   closed_ = true;
@@ -156,6 +165,18 @@ void TPanel::SetBevelInner(TBevelCut b) {
   if (b == inner_) return;
   inner_ = b;
   Notify(Change::Bevel);
+}
+
+void TPanel::SetBevelOuter(TBevelCut b) {
+  if (b == outer_) return;
+  outer_ = b;
+  Notify(Change::Bevel);
+}
+
+void TPanel::SetColor(TColor c) {
+  if (c == color_) return;
+  color_ = c;
+  Notify(Change::Color);
 }
 
 void TEdit::SetText(const std::string& t) {

@@ -30,11 +30,17 @@ enum class Change {
   Gauge,  // MinValue, MaxValue or Progress
   Bevel,
   Style,  // border, key preview, scroll bars and the like
+  Color,  // a panel's background colour
 };
 
 // A colour as 0x00BBGGRR, or clWindowText: the system's colour for text.
 using TColor = uint32_t;
 constexpr TColor clWindowText = 0x80000008;
+// The system's colour of buttons and panels.
+constexpr TColor clBtnFace = 0x8000000F;
+constexpr TColor RgbColor(uint8_t red, uint8_t green, uint8_t blue) {
+  return TColor{red} | (TColor{green} << 8) | (TColor{blue} << 16);
+}
 
 struct TFont {
   std::string name = "MS Sans Serif";
@@ -129,10 +135,17 @@ class TForm : public TControl {
   // Seen before the focused control when KeyPreview is on. `key` may be changed.
   std::function<void(TObject* sender, uint16_t& key, TShiftState shift)> OnKeyDown;
   TNotifyEvent OnClose;
+  // Asked before the form closes: false keeps it open.
+  std::function<bool()> OnCloseQuery;
+  // The client size changed (the operator resized a sizeable window).
+  TNotifyEvent OnResize;
   // Offers a key to the form as the view does: OnKeyDown first.
   void KeyDown(uint16_t& key, TShiftState shift);
+  // What the view calls when the operator gave the window another client size.
+  void Resized(int width, int height);
 
-  // Closes the window: runs OnClose, marks the form closed and ends the main loop.
+  // Closes the window unless OnCloseQuery says no: runs OnClose, marks the
+  // form closed and ends the main loop.
   void Close();
   bool Closed() const { return closed_; }
 
@@ -169,8 +182,13 @@ class TPanel : public TControl {
   TBevelCut BevelInner() const { return inner_; }
   TBevelCut BevelOuter() const { return outer_; }
   void SetBevelInner(TBevelCut b);
+  void SetBevelOuter(TBevelCut b);
+  // The background: clBtnFace, or a colour of its own.
+  TColor Color() const { return color_; }
+  void SetColor(TColor c);
 
  private:
+  TColor color_ = clBtnFace;
   TBevelCut inner_ = TBevelCut::bvNone;
   TBevelCut outer_ = TBevelCut::bvRaised;  // every panel of the window keeps it
 };

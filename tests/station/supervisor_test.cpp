@@ -80,6 +80,7 @@ class Log : public UnitRecordSink {
  public:
   bool Keep(const SlotPlan& slot, const UnitResult& result, std::string& error) override {
     held.push_back(slot.name + ":" + std::to_string(result.exit_status));
+    ids.push_back(result.unit_id.value_or(""));
     return Retry(error);
   }
   bool Retry(std::string& error) override {
@@ -94,6 +95,7 @@ class Log : public UnitRecordSink {
   }
   std::vector<std::string> kept;
   std::vector<std::string> held;
+  std::vector<std::string> ids;  // each record's unit ID, in order
   bool refuse = false;
   int tries = 0;
 };
@@ -219,6 +221,67 @@ TEST_F(SupervisorTest, AStationSlotStartsTheNextChildAtOnceOrAfterAPauseWhenItEn
   EXPECT_EQ(launcher_.launches.size(), 3u);
   EXPECT_EQ(Slot(0).passed, 1);
   EXPECT_EQ(Slot(0).failed, 1);
+}
+
+TEST_F(SupervisorTest, AScannedIdGoesIntoOneUnitsRecordAndEventAndNeverToASecondUnit) {
+  Make({{"A", "sim0", {}}, {"B", "sim1", {}}}, true);
+  now_ += 30s;
+  EXPECT_EQ(supervisor_->AssignUnitId(0, ""), Supervisor::UnitIdAnswer::kEmpty);
+  EXPECT_EQ(supervisor_->AssignUnitId(0, "SN-1"), Supervisor::UnitIdAnswer::kGiven);
+  EXPECT_EQ(Slot(0).unit_id, "SN-1");
+  // The same scan on another slot while it waits on A: refused.
+  EXPECT_EQ(supervisor_->AssignUnitId(1, "SN-1"), Supervisor::UnitIdAnswer::kWaitsOnOtherSlot);
+  EXPECT_EQ(supervisor_->SlotHoldingUnitId("SN-1"), 0u);
+
+  // A child that ends with nobody there is no unit: the ID waits on.
+  Say(0, PhaseEvent{SequencePhase::kCapture});
+  Say(0, OutcomeEvent{[&] {
+        UnitResult nobody = Outcome(SequenceEnding::kNoAnswerToCapture, 5);
+        nobody.target_id.clear();
+        return nobody;
+      }()});
+  End(0, 5);
+  EXPECT_EQ(Slot(0).unit_id, "SN-1");
+
+  Unit(0, SequenceEnding::kProgrammed, kExitOk);
+  ASSERT_EQ(recorder_.units.size(), 1u);
+  EXPECT_EQ(recorder_.units[0].result.unit_id, "SN-1");
+  EXPECT_EQ(Slot(0).last->unit_id, "SN-1");
+  EXPECT_THAT(log_.ids, ElementsAre("SN-1"));
+  EXPECT_FALSE(Slot(0).unit_id.has_value());
+  // The slot's next unit has no ID of its own.
+  Unit(0, SequenceEnding::kProgrammed, kExitOk);
+  EXPECT_THAT(log_.ids, ElementsAre("SN-1", ""));
+  // A programmed ID is not given again; a failed unit's may be scanned again.
+  EXPECT_EQ(supervisor_->AssignUnitId(1, "SN-1"), Supervisor::UnitIdAnswer::kAlreadyProgrammed);
+  ASSERT_EQ(supervisor_->AssignUnitId(1, "SN-2"), Supervisor::UnitIdAnswer::kGiven);
+  Unit(1, SequenceEnding::kNoAnswerToDataRecord, kExitTimeOut);
+  EXPECT_EQ(supervisor_->AssignUnitId(1, "SN-2"), Supervisor::UnitIdAnswer::kGiven);
+}
+
+TEST_F(SupervisorTest, AScannedIdGoesToTheUnitUnderWayAndIntoItsOutcomeEvent) {
+  Make({{"A", "sim0", {}}}, true);
+  now_ += 30s;
+  class Outcomes : public StationObserver {
+   public:
+    void ChildEventArrived(size_t, const TimedEvent& timed) override {
+      if (const auto* outcome = std::get_if<OutcomeEvent>(&timed.event))
+        ids.push_back(outcome->unit.unit_id.value_or(""));
+    }
+    std::vector<std::string> ids;
+  } outcomes;
+  supervisor_->AddObserver(outcomes);
+  Say(0, PhaseEvent{SequencePhase::kCapture});
+  Say(0, PhaseEvent{SequencePhase::kErase});
+  ASSERT_EQ(supervisor_->AssignUnitId(0, "SN-7"), Supervisor::UnitIdAnswer::kGiven);
+  Say(0, OutcomeEvent{Outcome(SequenceEnding::kProgrammed, kExitOk)});
+  End(0, kExitOk);
+  EXPECT_THAT(outcomes.ids, ElementsAre("SN-7"));
+  EXPECT_THAT(log_.ids, ElementsAre("SN-7"));
+  // A stopped station's slots take no ID.
+  supervisor_->RequestStop(2);
+  End(0, 130);
+  EXPECT_EQ(supervisor_->AssignUnitId(0, "SN-8"), Supervisor::UnitIdAnswer::kSlotDone);
 }
 
 TEST_F(SupervisorTest, LinesOfAnEarlierChildOfTheSlotAreIgnored) {

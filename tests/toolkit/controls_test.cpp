@@ -208,6 +208,55 @@ TEST(Form, CloseRunsOnCloseAndEndsTheMainLoop) {
   EXPECT_EQ(closes, 1);
 }
 
+TEST(Form, CloseQueryThatSaysNoKeepsTheFormOpenAndItsLoopRunning) {
+  HeadlessEventLoop loop(HeadlessEventLoop::Clock::Virtual);
+  TForm f;
+  int closes = 0;
+  bool may_close = false;
+  f.OnClose = [&](TObject*) { ++closes; };
+  f.OnCloseQuery = [&] { return may_close; };
+  loop.AddTimer(100, [&] {
+    f.Close();
+    if (!f.Closed()) may_close = true;
+  });
+  loop.Run();  // the first Close is refused; the second one ends the loop
+  EXPECT_EQ(loop.NowMs(), 200);
+  EXPECT_EQ(closes, 1);
+  EXPECT_TRUE(f.Closed());
+}
+
+TEST(Form, ResizedByTheOperatorSetsTheClientSizeAndTellsOnce) {
+  TForm f;
+  f.SetClientSize(400, 300);
+  ChangeLog log;
+  log.Watch(f);
+  int resizes = 0;
+  f.OnResize = [&](TObject*) { ++resizes; };
+  f.Resized(400, 300);
+  EXPECT_EQ(resizes, 0);
+  f.Resized(800, 600);
+  EXPECT_EQ(f.ClientWidth(), 800);
+  EXPECT_EQ(f.ClientHeight(), 600);
+  EXPECT_EQ(resizes, 1);
+  EXPECT_EQ(log.changes, std::vector<Change>{Change::Geometry});
+}
+
+TEST(Panel, ColourIsAnObservedPropertyWithTheSystemsFaceByDefault) {
+  TPanel p;
+  EXPECT_EQ(p.Color(), clBtnFace);
+  ChangeLog log;
+  log.Watch(p);
+  p.SetColor(RgbColor(0x1B, 0x7A, 0x2E));
+  p.SetColor(RgbColor(0x1B, 0x7A, 0x2E));
+  EXPECT_EQ(p.Color(), 0x2E7A1Bu);
+  EXPECT_EQ(log.changes, std::vector<Change>{Change::Color});
+}
+
+TEST(Application, AskYesNoIsNoWithoutADialogService) {
+  Application::Instance().SetDialogService(nullptr);
+  EXPECT_FALSE(Application::Instance().AskYesNo("Stop every slot?"));
+}
+
 TEST(OpenDialog, AsksTheDialogServiceAndIsCancelledWithoutOne) {
   TOpenDialog dialog;
   dialog.Filter = "*.cry|*.cry";

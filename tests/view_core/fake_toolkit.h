@@ -82,6 +82,7 @@ struct Panel : tk::PanelBinding {
   Panel(RecordingView& view, tk::TPanel& panel, tk::NativeControl* in);
   void ShowCaption(const std::string&) override {}
   void ShowBevels(tk::TBevelCut, tk::TBevelCut) override {}
+  void ShowColor(tk::TColor) override {}
 };
 
 struct Edit : tk::EditBinding {

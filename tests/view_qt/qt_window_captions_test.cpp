@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ui/main_window.h"
+#include "ui/station/station_window.h"
 #include "view/qt/qt_event_loop.h"
 #include "view/qt/qt_form_view.h"
 
@@ -89,6 +90,29 @@ TEST(QtWindowCaptions, EveryCaptionIsWholeInBothLayouts) {
   ExpectEveryCaptionWhole(view.Window());
   // The speed list shows the selected speed from its first digit on.
   EXPECT_EQ(static_cast<QComboBox*>(view.WidgetOf(form.CBaudRate))->currentText(), "19200");
+}
+
+// The station's window at its smallest (1366x768) with the most slots it is
+// made for, and with one: tiles, header, counters and buttons whole.
+TEST(QtWindowCaptions, TheStationWindowsCaptionsAreWholeWithOneToSixteenSlots) {
+  tk::QtEventLoop loop;
+  for (const size_t count : {1u, 4u, 16u}) {
+    SCOPED_TRACE(std::to_string(count) + " slots");
+    quarnel::station_window::StationWindow::Environment environment;
+    environment.header = {
+        "Line 3, bench 2",    "/etc/quarnel/line-3-bench-2.toml", "/srv/firmware/unit-4.2.cry",
+        std::string(64, 'a'), "/var/log/quarnel/units.log",       "operator"};
+    for (size_t i = 0; i < count; ++i) {
+      environment.slots.push_back(
+          {"Slot " + std::to_string(i + 1), "usb-path:1-1." + std::to_string(i + 1), {}});
+    }
+    quarnel::station_window::StationWindow window(environment);
+    tk::QtFormView view(window);
+    view.Show();
+    ExpectEveryCaptionWhole(view.Window());
+    // The verdict field is the largest type of a tile.
+    EXPECT_GE(window.Tile(0).VerdictField().Font().height, 24);
+  }
 }
 
 }  // namespace

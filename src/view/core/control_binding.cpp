@@ -44,7 +44,7 @@ void ControlBinding::ApplyAll() {
   for (Change change :
        {Change::Font, Change::Geometry, Change::Enabled, Change::Caption, Change::Items,
         Change::Text, Change::ItemIndex, Change::LinesCleared, Change::Gauge, Change::Bevel,
-        Change::Style, Change::DroppedDown, Change::Visible})
+        Change::Style, Change::Color, Change::DroppedDown, Change::Visible})
     Apply(change);
   --applying_;
 }

@@ -10,9 +10,20 @@ void FormBinding::SetShown(bool shown) {
   ShowVisible();
 }
 
-void FormBinding::CloseRequested() {
-  Act<TForm>(Live(), [](TForm& form) {
+bool FormBinding::CloseRequested() {
+  const LiveControl live = Live();
+  bool closed = true;
+  Act<TForm>(live, [&closed](TForm& form) {
     if (!form.Closed()) form.Close();
+    closed = form.Closed();
+  });
+  return closed;
+}
+
+void FormBinding::Resized(int width, int height) {
+  if (Applying()) return;
+  Act<TForm>(Live(), [&](TForm& form) {
+    if (form.BorderStyle() == TBorderStyle::bsSizeable) form.Resized(width, height);
   });
 }
 

@@ -14,8 +14,11 @@ class FormBinding : public ControlBinding {
   // Until the view is shown, the window stays hidden whatever the form says.
   void SetShown(bool shown);
 
-  // The operator asks the window to close: the form closes.
-  void CloseRequested();
+  // The operator asks the window to close: the form closes, unless it
+  // says no. True when the window may go.
+  bool CloseRequested();
+  // The operator gave the window another client size.
+  void Resized(int width, int height);
   // A key press meant for a control of the window: the form sees it first.
   // True when a handler took it (cleared the key): the control never sees it.
   bool PreviewKey(uint16_t key, TShiftState shift);

@@ -77,6 +77,7 @@ void PanelBinding::Apply(Change change) {
   ControlBinding::Apply(change);
   if (change == Change::Caption) ShowCaption(panel_.Caption());
   if (change == Change::Bevel) ShowBevels(panel_.BevelOuter(), panel_.BevelInner());
+  if (change == Change::Color) ShowColor(panel_.Color());
 }
 
 // ---- edit -------------------------------------------------------------------

@@ -57,6 +57,8 @@ class PanelBinding : public ControlBinding {
   void Apply(Change change) override;
   virtual void ShowCaption(const std::string& caption) = 0;
   virtual void ShowBevels(TBevelCut outer, TBevelCut inner) = 0;
+  // The background: clBtnFace is the system's.
+  virtual void ShowColor(TColor color) = 0;
 
  private:
   TPanel& panel_;

@@ -55,17 +55,28 @@ class PanelFrame : public Clickable<QFrame> {
     caption_ = caption;
     update();
   }
+  // Invalid: the style's own background.
+  void SetFill(const QColor& fill) {
+    fill_ = fill;
+    update();
+  }
 
  protected:
   void paintEvent(QPaintEvent* event) override {
+    if (fill_.isValid()) {
+      QPainter background(this);
+      background.fillRect(rect(), fill_);
+    }
     QFrame::paintEvent(event);
     if (caption_.isEmpty()) return;
     QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(contentsRect(), Qt::AlignCenter, caption_);
   }
 
  private:
   QString caption_;
+  QColor fill_;
 };
 
 // Return and Enter press the focused button, as Space does and as in the
@@ -163,6 +174,15 @@ void QtPanelBinding::ShowBevels(TBevelCut outer, TBevelCut inner) {
                          (cut == TBevelCut::bvRaised ? QFrame::Raised : QFrame::Sunken));
     frame->setLineWidth(bevels);
   }
+}
+
+void QtPanelBinding::ShowColor(TColor color) {
+  // TColor is 0x00BBGGRR.
+  WidgetOf<PanelFrame>(*this)->SetFill(color == clBtnFace
+                                           ? QColor()
+                                           : QColor(static_cast<int>(color & 0xFF),
+                                                    static_cast<int>((color >> 8) & 0xFF),
+                                                    static_cast<int>((color >> 16) & 0xFF)));
 }
 
 // ---- edit -------------------------------------------------------------------

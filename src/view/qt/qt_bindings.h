@@ -33,6 +33,7 @@ class QtPanelBinding : public PanelBinding {
  protected:
   void ShowCaption(const std::string& caption) override;
   void ShowBevels(TBevelCut outer, TBevelCut inner) override;
+  void ShowColor(TColor color) override;
 };
 
 class QtEditBinding : public EditBinding {

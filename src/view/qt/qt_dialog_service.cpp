@@ -46,6 +46,14 @@ void QtDialogService::ShowMessage(const std::string& text) {
   box.exec();
 }
 
+bool QtDialogService::AskYesNo(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, TitleOrDefault(), FromUtf8(text),
+                  QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 bool QtDialogService::ExecuteOpenDialog(TOpenDialog& dialog) {
   QFileDialog files(QApplication::activeWindow(), QStringLiteral("Open"));
   files.setAcceptMode(QFileDialog::AcceptOpen);

@@ -11,6 +11,8 @@ class QtDialogService : public DialogService {
  public:
   // Shows an OK box titled with the application's title.
   void ShowMessage(const std::string& text) override;
+  // Yes and No, No the default.
+  bool AskYesNo(const std::string& text) override;
   // Asks for one existing file; dialog.FileName gets its full path.
   bool ExecuteOpenDialog(TOpenDialog& dialog) override;
 };

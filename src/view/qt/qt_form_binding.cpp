@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QResizeEvent>
 #include <algorithm>
 
 #include "view/qt/qt_keys.h"
@@ -12,8 +13,16 @@ namespace tk {
 FormWindow::FormWindow() : QWidget(nullptr) {}
 
 void FormWindow::closeEvent(QCloseEvent* event) {
+  if (on_close && !on_close()) {
+    event->ignore();
+    return;
+  }
   event->accept();
-  if (on_close) on_close();
+}
+
+void FormWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (on_resize) on_resize(event->size().width(), event->size().height());
 }
 
 bool KeyPreviewFilter::eventFilter(QObject* watched, QEvent* event) {
@@ -36,14 +45,16 @@ bool KeyPreviewFilter::eventFilter(QObject* watched, QEvent* event) {
 
 QtFormBinding::QtFormBinding(FormViewCore& view, TForm& form, FormWindow& window, QWidget* holder)
     : FormBinding(view, form, std::make_unique<QtNative>(&window, holder, false)), window_(window) {
-  window.on_close = [this, live = Live()] {
-    if (*live != nullptr) CloseRequested();
+  window.on_close = [this, live = Live()] { return *live == nullptr || CloseRequested(); };
+  window.on_resize = [this, live = Live()](int width, int height) {
+    if (*live != nullptr) Resized(width, height);
   };
   key_filter_ = std::make_unique<KeyPreviewFilter>(*this, window);
 }
 
 QtFormBinding::~QtFormBinding() {
   window_.on_close = nullptr;
+  window_.on_resize = nullptr;
   if (filter_installed_ && qApp != nullptr) qApp->removeEventFilter(key_filter_.get());
 }
 

@@ -17,10 +17,13 @@ namespace tk {
 class FormWindow : public QWidget {
  public:
   FormWindow();
-  std::function<void()> on_close;
+  // False: the form stays open, and so does the window.
+  std::function<bool()> on_close;
+  std::function<void(int width, int height)> on_resize;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 };
 
 // Installed on the application while the form previews keys: sees each key

@@ -91,6 +91,10 @@ void Win32PanelBinding::ShowBevels(TBevelCut, TBevelCut) {
   InvalidateRect(WindowOf(*this), nullptr, TRUE);
 }
 
+void Win32PanelBinding::ShowColor(TColor) {
+  InvalidateRect(WindowOf(*this), nullptr, TRUE);
+}
+
 bool Win32PanelBinding::Handle(UINT message, WPARAM, LPARAM lparam, LRESULT& result) {
   switch (message) {
     case WM_PAINT:
@@ -123,6 +127,12 @@ void Win32PanelBinding::Paint() {
   HDC dc = BeginPaint(window, &paint);
   RECT area;
   GetClientRect(window, &area);
+  if (panel_.Color() != clBtnFace) {
+    // TColor is 0x00BBGGRR, as COLORREF.
+    HBRUSH fill = CreateSolidBrush(static_cast<COLORREF>(panel_.Color()));
+    FillRect(dc, &area, fill);
+    DeleteObject(fill);
+  }
   // Two bevels of one pixel each, the outer one first.
   UINT edge = 0;
   if (panel_.BevelOuter() == TBevelCut::bvRaised) edge |= BDR_RAISEDOUTER;

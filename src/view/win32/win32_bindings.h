@@ -38,6 +38,7 @@ class Win32PanelBinding : public PanelBinding, private Win32Messages {
   void Apply(Change change) override;
   void ShowCaption(const std::string& caption) override;
   void ShowBevels(TBevelCut outer, TBevelCut inner) override;
+  void ShowColor(TColor color) override;
 
  private:
   bool Handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;

@@ -56,6 +56,12 @@ void Win32DialogService::ShowMessage(const std::string& text) {
   MessageBoxW(OwnerWindow(), platform::WideFromUtf8(text).c_str(), title.c_str(), MB_OK);
 }
 
+bool Win32DialogService::AskYesNo(const std::string& text) {
+  const std::wstring title = TitleOrDefault();
+  return MessageBoxW(OwnerWindow(), platform::WideFromUtf8(text).c_str(), title.c_str(),
+                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
 bool Win32DialogService::ExecuteOpenDialog(TOpenDialog& dialog) {
   // Long paths fit: the dialog writes the chosen path into this buffer.
   std::vector<wchar_t> path(32768, L'\0');

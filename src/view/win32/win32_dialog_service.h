@@ -11,6 +11,7 @@ class Win32DialogService : public DialogService {
  public:
   // An OK box over the active window, titled with the application's title.
   void ShowMessage(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
   // The standard dialog for one existing file; dialog.FileName gets its full path.
   bool ExecuteOpenDialog(TOpenDialog& dialog) override;
 };

@@ -169,13 +169,16 @@ bool Win32FormBinding::Activated() {
   return View().MoveFocus(nullptr, true);
 }
 
-bool Win32FormBinding::Handle(UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
+bool Win32FormBinding::Handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   switch (message) {
     case WM_CLOSE:
       // The close button asks the form; the view's window stays until the view goes.
       CloseRequested();
       result = 0;
       return true;
+    case WM_SIZE:
+      if (wparam != SIZE_MINIMIZED) Resized(LOWORD(lparam), HIWORD(lparam));
+      return false;
     case WM_ACTIVATE:
       if (LOWORD(wparam) == WA_INACTIVE) {
         ControlBinding* focused = View().FocusedBinding();

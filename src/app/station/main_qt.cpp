@@ -1,0 +1,90 @@
+// quarnel-station: the operator's window of a station on Linux. Qt drives
+// the main loop and shows the station window's model; the station file
+// says everything else.
+#include <QApplication>
+#include <QIcon>
+#include <QSettings>
+#include <cstring>
+#include <iostream>
+
+#include "app/station/station_program.h"
+#include "quarnel_version.h"
+#include "toolkit/application.h"
+#include "toolkit/controls.h"
+#include "ui/station/queue_pump.h"
+#include "ui/station/station_window.h"
+#include "view/qt/qt_dialog_service.h"
+#include "view/qt/qt_event_loop.h"
+#include "view/qt/qt_form_view.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: quarnel-station [STATION-FILE]\n"
+    "Shows a station of several slots for operators: Start, Stop, a tile per slot with the\n"
+    "last unit's PASS or FAIL, counters, a scan field for unit IDs and the last units.\n"
+    "Everything else comes from the station file; without one, a dialog asks for it.\n";
+
+const QString kLastRecipeKey = QStringLiteral("lastStationFile");
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::cout << "quarnel-station " << quarnel::kVersion << std::endl;
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::cout << kUsage;
+      return 0;
+    }
+  }
+  if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("quarnel-station"));
+  QApplication::setOrganizationName(QStringLiteral("quarnel"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.quarnel.Station"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quarnel.Station")));
+
+  tk::QtEventLoop loop;  // installs itself as the main loop
+  tk::QtDialogService dialogs;
+  tk::Application& application = tk::Application::Instance();
+  application.SetTitle("Quarnel Station");
+  application.SetDialogService(&dialogs);
+
+  QSettings settings;
+  std::string recipe;
+  if (argc == 2) {
+    recipe = argv[1];
+  } else {
+    // The station file chosen last time is offered first.
+    tk::TOpenDialog dialog;
+    dialog.Filter = "Station files (*.toml)|*.toml|All files|*";
+    dialog.DefaultExt = "toml";
+    dialog.FileName = settings.value(kLastRecipeKey).toString().toStdString();
+    if (!dialog.Execute()) return 0;
+    recipe = dialog.FileName;
+  }
+  settings.setValue(kLastRecipeKey, QString::fromStdString(recipe));
+
+  int status = 0;
+  try {
+    quarnel::station_app::StationProgram program(recipe);
+    quarnel::station_window::StationWindow window(program.Environment());
+    quarnel::station_window::QueuePump pump(
+        program.Queue(),
+        [&window](const quarnel::station::SupervisorInput& input) { window.Deliver(input); });
+    tk::QtFormView view(window);
+    view.Show();
+    if (!window.Closed()) loop.Run();
+  } catch (...) {
+    application.HandleException(std::current_exception());
+    status = 1;
+  }
+  application.SetDialogService(nullptr);
+  return status;
+}

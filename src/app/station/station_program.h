@@ -1,0 +1,45 @@
+#pragma once
+// What quarnel-station sets up from its station file before the window
+// shows, on either system: the recipe read and checked, the unit log opened,
+// the image read once and checked against its pin, and each Start's
+// supervisor with its children (quarnel-cli beside this program). Whatever
+// fails becomes the window's fault, with the file, line and key: no slot
+// opens then.
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "station/child_runner.h"
+#include "station/station_plan.h"
+#include "station/station_setup.h"
+#include "station/supervisor_queue.h"
+#include "station/unit_log.h"
+#include "ui/station/station_window.h"
+
+namespace quarnel::station_app {
+
+class StationProgram {
+ public:
+  explicit StationProgram(const std::string& recipe_path);
+  ~StationProgram();
+
+  station_window::StationWindow::Environment Environment();
+  station::SupervisorQueue& Queue() { return queue_; }
+
+ private:
+  void Fail(const std::string& key, const std::string& message);
+
+  std::string recipe_path_;
+  station::SupervisorQueue queue_;
+  station::StationPlan plan_;
+  std::optional<station::RecipeFault> fault_;
+  std::optional<station::UnitLog> log_;
+  std::optional<station::StationImage> image_;
+  std::optional<station::LogRecords> records_;
+  std::unique_ptr<station::ProcessLauncher> launcher_;
+};
+
+// The program every slot's unit runs in: quarnel-cli beside this one.
+std::string ChildProgramPath();
+
+}  // namespace quarnel::station_app

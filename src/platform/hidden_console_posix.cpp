@@ -1,0 +1,7 @@
+#include "platform/hidden_console.h"
+
+namespace platform {
+
+void ShareHiddenConsoleWithChildren() {}
+
+}  // namespace platform
