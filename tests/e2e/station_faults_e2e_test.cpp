@@ -38,9 +38,11 @@ class StationFaultsTest : public ::testing::Test {
   }
   // quarnel-cli through the shell, for what a test program cannot arrange
   // itself: `setup` runs first (a limit, a redirection), then the program.
+  // `after` follows the program in the shell's command.
   std::unique_ptr<ChildProcess> Station(const std::string& setup,
-                                        const std::vector<std::string>& args) {
-    std::vector<std::string> shell{"-c", setup + " \"$0\" \"$@\"", QUARNEL_CLI};
+                                        const std::vector<std::string>& args,
+                                        const std::string& after = "") {
+    std::vector<std::string> shell{"-c", setup + " \"$0\" \"$@\"" + after, QUARNEL_CLI};
     shell.insert(shell.end(), args.begin(), args.end());
     return std::make_unique<ChildProcess>("/bin/sh", shell, dir_.path(), dir_.path(), "station");
   }
@@ -72,9 +74,15 @@ TEST_F(StationFaultsTest, AFullLogHoldsRecordsBackAndTheStationTakesNoNewUnit) {
   for (const char* name : {"fixture-a", "fixture-b", "fixture-c"}) {
     sims.push_back(Sim(name, {"--next-unit-after", "400"}));
   }
-  auto station = Station("trap '' XFSZ; exec prlimit --fsize=1800 --",
-                         {"--station", "--port", "fixture-a", "--port", "fixture-b", "--port",
-                          "fixture-c", "--log", LogPath().string(), ImagePath().string()});
+  // The limit holds for every file the station writes: its stdout and
+  // stderr reach their files through pipes, so that only the log fills.
+  const std::string status_file = "'" + (dir_.path() / "station.status").string() + "'";
+  auto station =
+      Station("trap '' XFSZ; { { prlimit --fsize=1800 --",
+              {"--station", "--port", "fixture-a", "--port", "fixture-b", "--port", "fixture-c",
+               "--log", LogPath().string(), ImagePath().string()},
+              "; echo $? >" + status_file +
+                  "; } 2>&1 >&3 3>&- | cat >&2; } 3>&1 | cat; exit \"$(cat " + status_file + ")\"");
   const auto status = station->WaitForExit(90s);
   ASSERT_TRUE(status.has_value()) << "the station went on taking units";
   EXPECT_EQ(*status, 3) << station->Stderr();
@@ -98,7 +106,7 @@ TEST_F(StationFaultsTest, AFullLogHoldsRecordsBackAndTheStationTakesNoNewUnit) {
       EXPECT_TRUE(numbers.insert(record.at("sequence").get<uint64_t>()).second) << "one each";
     }
   }
-  EXPECT_EQ(programmed, static_cast<size_t>(resets));
+  EXPECT_EQ(programmed, static_cast<size_t>(resets)) << log_text << station->Stderr();
 }
 
 // A log named like the image would append records to the firmware (and the
