@@ -28,6 +28,9 @@ case "${1:-}" in
     ;;
 esac
 [ "$mode" != from ] || [ $# -eq 0 ] || { echo "usage: $0 --from DIR" >&2; exit 2; }
+# Named from where it was called; the package's path is printed whole, as
+# apt-get takes it.
+build=$(realpath -m "$build")
 
 # dpkg-shlibdeps computes the package's dependencies; file finds the binaries for it.
 for tool in dpkg-shlibdeps file gzip; do
