@@ -4,9 +4,8 @@
 #
 #   scripts/fuzz.sh [seconds]        (default 30)
 #
-# Environment: QUARNEL_FUZZ_BUILD_DIR (default build-asan in the source tree:
-# the address build of scripts/sanitizer-tests.sh, which is the fuzz build
-# too), QUARNEL_JOBS (parallel build jobs, default 2).
+# Environment: QUARNEL_FUZZ_BUILD_DIR (default build-fuzz in the source tree),
+# QUARNEL_JOBS (parallel build jobs, default 2).
 set -euo pipefail
 
 seconds="${1:-30}"
@@ -15,10 +14,10 @@ if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [[ "$seconds" -eq 0 ]]; then
   exit 2
 fi
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${QUARNEL_FUZZ_BUILD_DIR:-${QUARNEL_ASAN_DIR:-$root/build-asan}}"
+build="${QUARNEL_FUZZ_BUILD_DIR:-$root/build-fuzz}"
 jobs="${QUARNEL_JOBS:-2}"
 
-QUARNEL_JOBS=$jobs bash "$root/scripts/sanitizer-build.sh" "$build" address,undefined fuzz_received_line
+QUARNEL_JOBS=$jobs bash "$root/scripts/sanitizer-build.sh" "$build" fuzz fuzz_received_line
 
 # A few seeds so the fuzzer starts from real records: an accepted capture
 # answer to sequence 0, a block acknowledgement, an aborting one, a bad

@@ -3,12 +3,11 @@
 # (test_comm, test_toolkit, test_platform), and the supervisor of several
 # ports (test_station), twice, once under ThreadSanitizer and once under
 # AddressSanitizer with UndefinedBehaviorSanitizer (scripts/sanitizer-build.sh:
-# clang, -O1, only these programs), and runs them with ctest.
+# -O1, only these programs), and runs them with ctest.
 # Any report fails.
 #
 # Environment: QUARNEL_TSAN_DIR / QUARNEL_ASAN_DIR (build directories, default
-# build-tsan / build-asan; the address build is also the fuzz build of
-# scripts/fuzz.sh), QUARNEL_JOBS (parallel jobs, default nproc).
+# build-tsan / build-asan), QUARNEL_JOBS (parallel jobs, default nproc).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
