@@ -17,17 +17,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${QUARNEL_FUZZ_BUILD_DIR:-$root/build-fuzz}"
 jobs="${QUARNEL_JOBS:-2}"
 
-if ! command -v clang++ >/dev/null; then
-  echo "$0: clang++ is needed for libFuzzer" >&2
-  exit 2
-fi
-
-# The whole core is instrumented for coverage, so the fuzzer sees its way
-# through the decoder and not only through the entry point.
-cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DQUARNEL_FUZZ=ON \
-  -DQUARNEL_SANITIZE=address,undefined -DQUARNEL_WITH_QT=OFF -DQUARNEL_WITH_BENCH=OFF \
-  -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link
-cmake --build "$build" --target fuzz_received_line -j "$jobs"
+QUARNEL_JOBS=$jobs bash "$root/scripts/sanitizer-build.sh" "$build" fuzz fuzz_received_line
 
 # A few seeds so the fuzzer starts from real records: an accepted capture
 # answer to sequence 0, a block acknowledgement, an aborting one, a bad

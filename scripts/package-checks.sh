@@ -7,6 +7,10 @@
 #
 # Installing needs root (or sudo). The check refuses to run when a quarnel
 # package is installed already, because it removes the package at the end.
+#
+# Environment: QUARNEL_PACKAGE_FROM, a build tree set up and built with the
+# package's flags (scripts/package.sh --configure DIR), which is packaged in
+# place of a build of its own.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -39,7 +43,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-bash scripts/package.sh | tee "$work/package.log"
+package_from=()
+[ -z "${QUARNEL_PACKAGE_FROM:-}" ] || package_from=(--from "$QUARNEL_PACKAGE_FROM")
+bash scripts/package.sh "${package_from[@]}" | tee "$work/package.log"
 package=$(sed -n 's/^Package: //p' "$work/package.log" | tail -n 1)
 if [ ! -f "$package" ]; then
   echo "FAIL: scripts/package.sh made no package" >&2

@@ -3,15 +3,34 @@
 # folder, then CPack. Prints the package's path on the last line.
 #
 #   scripts/package.sh [CMAKE-OPTION...]
+#   scripts/package.sh --configure DIR [CMAKE-OPTION...]
+#   scripts/package.sh --from DIR
 #
 # Options are passed to CMake, e.g.
 #   scripts/package.sh -DQUARNEL_PACKAGE_MAINTAINER="Line Team <line@example.com>"
+# --configure sets up DIR with the package's compiler flags and nothing more
+# (tests and benchmarks as the options say), so that one build serves the
+# tests and the package; --from packages such a tree once it is built: it is
+# brought up to date, installed and packed, not compiled again. A tree set up
+# otherwise is refused.
 # Environment: QUARNEL_PACKAGE_BUILD_DIR (default build-package in the source
 # tree), QUARNEL_JOBS (parallel build jobs, default nproc).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${QUARNEL_PACKAGE_BUILD_DIR:-$root/build-package}"
 jobs="${QUARNEL_JOBS:-$(nproc 2>/dev/null || echo 2)}"
+mode=package
+case "${1:-}" in
+  --configure | --from)
+    [ $# -ge 2 ] || { echo "usage: $0 $1 DIR" >&2; exit 2; }
+    mode=${1#--} build=$2
+    shift 2
+    ;;
+esac
+[ "$mode" != from ] || [ $# -eq 0 ] || { echo "usage: $0 --from DIR" >&2; exit 2; }
+# Named from where it was called; the package's path is printed whole, as
+# apt-get takes it.
+build=$(realpath -m "$build")
 
 # dpkg-shlibdeps computes the package's dependencies; file finds the binaries for it.
 for tool in dpkg-shlibdeps file gzip; do
@@ -25,16 +44,37 @@ done
 # the binaries relative to the source tree) in place of CMake's release
 # defaults; the binaries are stripped when they are packaged.
 cd "$root"
-cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
-ldflags=$(dpkg-buildflags --get LDFLAGS)
+settings=(
+  CMAKE_BUILD_TYPE=Release
+  "CMAKE_CXX_FLAGS=$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+  CMAKE_CXX_FLAGS_RELEASE=-DNDEBUG
+  "CMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)"
+  CMAKE_INSTALL_PREFIX=/usr
+  QUARNEL_FUZZ=OFF
+  QUARNEL_SANITIZE=
+)
 
-generator=()
-# The generator can only be chosen when the directory is new.
-if [ ! -f "$build/CMakeCache.txt" ] && command -v ninja >/dev/null; then generator=(-G Ninja); fi
-cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
-  -DCMAKE_INSTALL_PREFIX=/usr -DQUARNEL_WITH_TESTS=OFF -DQUARNEL_WITH_BENCH=OFF \
-  -DQUARNEL_FUZZ=OFF -DQUARNEL_SANITIZE= "$@"
+if [ "$mode" = from ]; then
+  cache="$build/CMakeCache.txt"
+  [ -f "$cache" ] || { echo "$0: $build is no build tree" >&2; exit 2; }
+  for setting in "${settings[@]}"; do
+    name=${setting%%=*}
+    value=$(sed -n "s/^$name:[A-Z]*=//p" "$cache")
+    if [ "$value" != "${setting#*=}" ]; then
+      echo "$0: $build has $name '$value', the package needs '${setting#*=}'" >&2
+      echo "(set it up with: $0 --configure $build)" >&2
+      exit 2
+    fi
+  done
+else
+  generator=()
+  # The generator can only be chosen when the directory is new.
+  if [ ! -f "$build/CMakeCache.txt" ] && command -v ninja >/dev/null; then generator=(-G Ninja); fi
+  options=("${settings[@]/#/-D}")
+  [ "$mode" = configure ] || options+=(-DQUARNEL_WITH_TESTS=OFF -DQUARNEL_WITH_BENCH=OFF)
+  cmake -S "$root" -B "$build" "${generator[@]}" "${options[@]}" "$@"
+  [ "$mode" = package ] || exit 0
+fi
 cmake --build "$build" -j "$jobs"
 
 rm -f "$build"/quarnel_*.deb

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the tests of the serial component and of the layers below it
 # (test_comm, test_toolkit, test_platform), and the supervisor of several
-# ports (test_station), twice, once under ThreadSanitizer
-# and once under AddressSanitizer with UndefinedBehaviorSanitizer, and runs
-# them with ctest.
+# ports (test_station), twice, once under ThreadSanitizer and once under
+# AddressSanitizer with UndefinedBehaviorSanitizer (scripts/sanitizer-build.sh:
+# -O1, only these programs), and runs them with ctest.
 # Any report fails.
 #
 # Environment: QUARNEL_TSAN_DIR / QUARNEL_ASAN_DIR (build directories, default
@@ -14,16 +14,8 @@ cd "$(dirname "$0")/.."
 jobs=${QUARNEL_JOBS:-$(nproc 2>/dev/null || echo 2)}
 tsan_dir=${QUARNEL_TSAN_DIR:-build-tsan}
 asan_dir=${QUARNEL_ASAN_DIR:-build-asan}
-
-configure_and_build() {
-  local dir=$1 sanitizers=$2
-  local generator=()
-  # The generator can only be chosen when the directory is new.
-  if [ ! -f "$dir/CMakeCache.txt" ] && command -v ninja >/dev/null; then generator=(-G Ninja); fi
-  cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQUARNEL_SANITIZE="$sanitizers" -DQUARNEL_WITH_QT=OFF -DQUARNEL_WITH_BENCH=OFF
-  cmake --build "$dir" --target test_comm test_toolkit test_platform test_station -j "$jobs"
-}
+targets=(test_comm test_toolkit test_platform test_station)
+source scripts/stages.sh
 
 run_tests() {
   local dir=$1
@@ -40,13 +32,21 @@ if command -v setarch >/dev/null && setarch "$(uname -m)" -R true 2>/dev/null; t
   no_aslr=(setarch "$(uname -m)" -R)
 fi
 
-configure_and_build "$tsan_dir" thread
+stage_begin "ThreadSanitizer build"
+QUARNEL_JOBS=$jobs bash scripts/sanitizer-build.sh "$tsan_dir" thread "${targets[@]}"
+stage_end
+stage_begin "ThreadSanitizer tests"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}" \
   run_tests "$tsan_dir" "${no_aslr[@]}"
+stage_end
 
-configure_and_build "$asan_dir" address,undefined
+stage_begin "Address+UB sanitizer build"
+QUARNEL_JOBS=$jobs bash scripts/sanitizer-build.sh "$asan_dir" address,undefined "${targets[@]}"
+stage_end
+stage_begin "Address+UB sanitizer tests"
 ASAN_OPTIONS="detect_leaks=1 halt_on_error=1 ${ASAN_OPTIONS:-}" \
   UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1 ${UBSAN_OPTIONS:-}" \
   run_tests "$asan_dir"
+stage_end
 
 echo "Sanitizer tests passed."

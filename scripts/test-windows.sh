@@ -11,9 +11,13 @@
 #
 # Environment: QUARNEL_WINDOWS_BUILD_DIR (build directory, default
 # build-windows), QUARNEL_BUILD_DIR (the Linux build that has or gets the
-# simulator, default build), QUARNEL_JOBS (parallel jobs, default nproc).
+# simulator, default build), QUARNEL_LINUX_TOOLS_BUILT (1: the caller has
+# built the simulator and serial-peer-server there and may still be building
+# the rest of that tree, which this script then leaves alone), QUARNEL_JOBS
+# (parallel jobs, default nproc).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/stages.sh
 
 bash scripts/install-deps.sh windows
 
@@ -36,6 +40,7 @@ mkdir -p "$WINEPREFIX"
 wineserver -p 2>/dev/null || true  # already running: keep using it
 boot_pid=
 trap '[ -z "$boot_pid" ] || kill "$boot_pid" 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
+trap 'exit 143' TERM
 
 # Start Wine's own services now, away from ctest: they keep the standard
 # streams of the program that started them open, and ctest would wait for
@@ -50,17 +55,23 @@ boot_pid=$!
 # The Linux simulator, and the far end of the serial device's cases
 # (scripts/test.sh has built them already).
 linux_build=${QUARNEL_BUILD_DIR:-build}
-if [ ! -f "$linux_build/build.ninja" ]; then
-  bash scripts/install-deps.sh
-  cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+if [ "${QUARNEL_LINUX_TOOLS_BUILT:-}" != 1 ]; then
+  if [ ! -f "$linux_build/build.ninja" ]; then
+    bash scripts/install-deps.sh
+    cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  fi
+  cmake --build "$linux_build" --target quarnel-target-sim serial-peer-server -j "$jobs"
 fi
-cmake --build "$linux_build" --target quarnel-target-sim serial-peer-server -j "$jobs"
 target_sim=$(cd "$linux_build" && pwd)/tools/target-sim/quarnel-target-sim
 serial_peer=$(cd "$linux_build" && pwd)/tests/serial-peer-server
+for tool in "$target_sim" "$serial_peer"; do
+  [ -x "$tool" ] || { echo "$0: $tool is not built" >&2; exit 1; }
+done
 
 # Built as users get it, though with the level of optimisation that the
 # Linux build is checked with (GCC 12 warns falsely about string code at
 # -O3) and without debug information, which takes a third of the time.
+stage_begin "Windows build"
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
@@ -68,6 +79,9 @@ cmake -S . -B "$build" -G Ninja \
   -DQUARNEL_SERIAL_PEER_SERVER="$serial_peer"
 cmake --build "$build" -j "$jobs"
 built=$(now)
+stage_end
+
+stage_begin "waiting for the Wine prefix"
 
 if ! wait "$boot_pid"; then
   boot_pid=
@@ -79,9 +93,14 @@ boot_pid=
 # driver takes them, whether or not this machine has a display.
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 booted=$(now)
+stage_end
 
+stage_begin "Windows tests"
 ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 300 </dev/null
 tested=$(now)
+stage_end
+
+stage_begin "Windows archive"
 
 # The archive for Windows users: the programs, the README and the license.
 rm -rf "$build/package"
@@ -95,9 +114,12 @@ for file in "${expected[@]}"; do
   grep -q "/$file\$" <<<"$listing" || { echo "$archive lacks $file" >&2; exit 1; }
 done
 echo "Windows archive: $archive"
+stage_end
 
 # The installer: built, installed, upgraded and removed in this prefix.
+stage_begin "Windows installer checks"
 bash scripts/msi-checks.sh "$build" "$target_sim"
+stage_end
 
 echo "Windows tests passed in $(took "$start" "$tested"):" \
   "build $(took "$start" "$built"), then waiting for the Wine prefix $(took "$built" "$booted")," \

@@ -15,6 +15,15 @@
 #include "platform/serial_device.h"
 #include "thread_test_support.h"
 
+// GCC names the sanitizers by macros, clang by __has_feature.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TEARDOWN_TEST_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TEARDOWN_TEST_SANITIZED 1
+#endif
+#endif
+
 namespace comm::test {
 namespace {
 
@@ -134,7 +143,7 @@ TEST_F(TeardownTest, ThousandOpenWriteReadCloseCyclesLeaveNothingBehind) {
   ASSERT_TRUE(WaitForThreads(baseline_threads_));
   EXPECT_EQ(ThreadCount(), threads);
   EXPECT_EQ(OpenDescriptorCount(), descriptors);
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !defined(TEARDOWN_TEST_SANITIZED)
   // Sanitizers keep freed memory in quarantine; they check leaks themselves.
   EXPECT_LT(ResidentKb() - resident_kb, 2048) << "memory grows with open/close cycles";
 #else

@@ -15,17 +15,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr size_t kAnswerLength = 19;
-// No answer is expected: the simulator answers within a few milliseconds
-// when it answers at all.
-constexpr auto kSilence = 150ms;
-
-// A 50-byte image: byte i is (i * 37 + 5) mod 256. It goes out as three
-// 24-byte blocks, the last with two image bytes and zero filler.
-const char* const kBlock1 = "*0001052A4F7499BEE3082D52779CC1E60B30557A9FC4E90E3358A3\r\n";
-const char* const kBlock2 = "*00027DA2C7EC11365B80A5CAEF14395E83A8CDF2173C6186ABD062\r\n";
-const char* const kBlock3 = "*0003F51A00000000000000000000000000000000000000000000EE\r\n";
-
+// The image of kBlock1 to kBlock3, zero filler included.
 std::vector<uint8_t> ExpectedImage() {
   std::vector<uint8_t> image;
   for (int i = 0; i < 50; ++i) image.push_back(static_cast<uint8_t>((i * 37 + 5) % 256));

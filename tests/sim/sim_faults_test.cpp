@@ -11,15 +11,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr size_t kAnswerLength = 19;
-constexpr auto kSilence = 150ms;
-
 const char* const kCapture1 = ":00010103FB\r\n";
 const char* const kCapture2 = ":00020103FA\r\n";
 const char* const kCapture3 = ":00030103F9\r\n";
-const char* const kBlock1 = "*0001052A4F7499BEE3082D52779CC1E60B30557A9FC4E90E3358A3\r\n";
-const char* const kBlock2 = "*00027DA2C7EC11365B80A5CAEF14395E83A8CDF2173C6186ABD062\r\n";
-const char* const kBlock3 = "*0003F51A00000000000000000000000000000000000000000000EE\r\n";
 
 const char* const kCaptured1 = "!1A2B000103400077\r\n";
 const char* const kCaptured2 = "!1A2B000203400076\r\n";

@@ -15,7 +15,6 @@
 namespace quarnel::testing {
 namespace {
 
-constexpr uint16_t kLoaderMode = 0x4000;
 constexpr int kTick = 1500;  // the guided timer
 constexpr tk::TColor kGreen = 0x007000;
 constexpr tk::TColor kRed = 0x0000C0;

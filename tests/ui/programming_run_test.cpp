@@ -10,8 +10,6 @@
 namespace quarnel::testing {
 namespace {
 
-constexpr uint16_t kLoaderMode = 0x4000;
-
 // The data record that carries `bytes` (at most 24) as block `sequence`,
 // zero-filled, built here independently of the record code.
 std::string DataRecord(uint16_t sequence, std::vector<uint8_t> bytes) {

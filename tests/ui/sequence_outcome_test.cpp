@@ -14,7 +14,6 @@
 namespace quarnel::testing {
 namespace {
 
-constexpr uint16_t kLoaderMode = 0x4000;
 constexpr int kTick = 1500;  // the guided timer
 
 SequenceLimits WithLimit(std::optional<uint32_t> SequenceLimits::*limit, uint32_t ms) {

@@ -8,8 +8,6 @@
 namespace quarnel::testing {
 namespace {
 
-constexpr uint16_t kLoaderMode = 0x4000;
-
 using CaptureTest = WindowTest;
 
 TEST_F(CaptureTest, RepeatsTheCaptureCommandEvery500msWithANewSequence) {

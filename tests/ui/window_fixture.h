@@ -54,6 +54,9 @@ class FakeDialogs : public tk::DialogService {
   std::function<void()> while_dialog_open;
 };
 
+// The status word of a target in its loader mode.
+inline constexpr uint16_t kLoaderMode = 0x4000;
+
 // Records as the target and the host write them, built here independently
 // of the code under test: checksum and line end included.
 inline std::string ResponseRecord(uint16_t sequence, uint8_t code, uint16_t status,
