@@ -11,8 +11,6 @@
 #include "quarnel_version.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
-#include "ui/station/queue_pump.h"
-#include "ui/station/station_window.h"
 #include "view/qt/qt_dialog_service.h"
 #include "view/qt/qt_event_loop.h"
 #include "view/qt/qt_form_view.h"
@@ -74,13 +72,7 @@ int main(int argc, char* argv[]) {
   int status = 0;
   try {
     quarnel::station_app::StationProgram program(recipe);
-    quarnel::station_window::StationWindow window(program.Environment());
-    quarnel::station_window::QueuePump pump(
-        program.Queue(),
-        [&window](const quarnel::station::SupervisorInput& input) { window.Deliver(input); });
-    tk::QtFormView view(window);
-    view.Show();
-    if (!window.Closed()) loop.Run();
+    quarnel::station_app::RunStationWindow<tk::QtFormView>(program, loop);
   } catch (...) {
     application.HandleException(std::current_exception());
     status = 1;

@@ -15,8 +15,6 @@
 #include "quarnel_version.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
-#include "ui/station/queue_pump.h"
-#include "ui/station/station_window.h"
 #include "view/win32/win32_dialog_service.h"
 #include "view/win32/win32_event_loop.h"
 #include "view/win32/win32_form_view.h"
@@ -65,13 +63,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       if (chosen) {
         try {
           quarnel::station_app::StationProgram program(recipe);
-          quarnel::station_window::StationWindow window(program.Environment());
-          quarnel::station_window::QueuePump pump(
-              program.Queue(),
-              [&window](const quarnel::station::SupervisorInput& input) { window.Deliver(input); });
-          tk::Win32FormView view(window);
-          view.Show();
-          if (!window.Closed()) loop.Run();
+          quarnel::station_app::RunStationWindow<tk::Win32FormView>(program, loop);
         } catch (...) {
           application.HandleException(std::current_exception());
           status = 1;

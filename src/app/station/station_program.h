@@ -14,6 +14,7 @@
 #include "station/station_setup.h"
 #include "station/supervisor_queue.h"
 #include "station/unit_log.h"
+#include "ui/station/queue_pump.h"
 #include "ui/station/station_window.h"
 
 namespace quarnel::station_app {
@@ -38,6 +39,18 @@ class StationProgram {
   std::optional<station::LogRecords> records_;
   std::unique_ptr<station::ProcessLauncher> launcher_;
 };
+
+// Shows the station's window in the system's `View` and runs `loop` until the
+// window closes; the children's news reach it through the pump.
+template <class View, class Loop>
+void RunStationWindow(StationProgram& program, Loop& loop) {
+  station_window::StationWindow window(program.Environment());
+  station_window::QueuePump pump(
+      program.Queue(), [&window](const station::SupervisorInput& input) { window.Deliver(input); });
+  View view(window);
+  view.Show();
+  if (!window.Closed()) loop.Run();
+}
 
 // The program every slot's unit runs in: quarnel-cli beside this one.
 std::string ChildProgramPath();
