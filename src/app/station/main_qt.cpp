@@ -3,11 +3,11 @@
 // says everything else.
 #include <QApplication>
 #include <QIcon>
-#include <QSettings>
 #include <cstring>
 #include <iostream>
 
 #include "app/station/station_program.h"
+#include "platform/user_setting.h"
 #include "quarnel_version.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
@@ -22,8 +22,6 @@ constexpr char kUsage[] =
     "Shows a station of several slots for operators: Start, Stop, a tile per slot with the\n"
     "last unit's PASS or FAIL, counters, a scan field for unit IDs and the last units.\n"
     "Everything else comes from the station file; without one, a dialog asks for it.\n";
-
-const QString kLastRecipeKey = QStringLiteral("lastStationFile");
 
 }  // namespace
 
@@ -54,20 +52,14 @@ int main(int argc, char* argv[]) {
   application.SetTitle("Quarnel Station");
   application.SetDialogService(&dialogs);
 
-  QSettings settings;
   std::string recipe;
   if (argc == 2) {
     recipe = argv[1];
-  } else {
-    // The station file chosen last time is offered first.
-    tk::TOpenDialog dialog;
-    dialog.Filter = "Station files (*.toml)|*.toml|All files|*";
-    dialog.DefaultExt = "toml";
-    dialog.FileName = settings.value(kLastRecipeKey).toString().toStdString();
-    if (!dialog.Execute()) return 0;
-    recipe = dialog.FileName;
+  } else if (!quarnel::station_app::AskForStationFile("Station files (*.toml)|*.toml|All files|*",
+                                                      recipe)) {
+    return 0;
   }
-  settings.setValue(kLastRecipeKey, QString::fromStdString(recipe));
+  quarnel::station_app::RememberStationFile(recipe);
 
   int status = 0;
   try {

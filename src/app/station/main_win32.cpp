@@ -52,15 +52,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       // A window program has no console: the version in a box.
       application.ShowMessage(std::string("quarnel-station ") + quarnel::kVersion);
     } else {
-      bool chosen = !recipe.empty();
-      if (!chosen) {
-        tk::TOpenDialog dialog;
-        dialog.Filter = "Station files (*.toml)|*.toml|All files|*.*";
-        dialog.DefaultExt = "toml";
-        chosen = dialog.Execute();
-        recipe = dialog.FileName;
-      }
+      const bool chosen =
+          !recipe.empty() || quarnel::station_app::AskForStationFile(
+                                 "Station files (*.toml)|*.toml|All files|*.*", recipe);
       if (chosen) {
+        quarnel::station_app::RememberStationFile(recipe);
         try {
           quarnel::station_app::StationProgram program(recipe);
           quarnel::station_app::RunStationWindow<tk::Win32FormView>(program, loop);

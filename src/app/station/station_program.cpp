@@ -2,11 +2,39 @@
 
 #include <filesystem>
 
+#include "operations/utf8_path.h"
 #include "platform/append_file.h"
 #include "platform/child_process.h"
+#include "platform/user_setting.h"
 #include "station/recipe.h"
+#include "toolkit/controls.h"
 
 namespace quarnel::station_app {
+
+namespace {
+
+constexpr char kProgramName[] = "quarnel-station";
+constexpr char kLastStationFile[] = "lastStationFile";
+
+}  // namespace
+
+bool AskForStationFile(const std::string& filter, std::string& path) {
+  tk::TOpenDialog dialog;
+  dialog.Filter = filter;
+  dialog.DefaultExt = "toml";
+  dialog.FileName = platform::ReadUserSetting(kProgramName, kLastStationFile).value_or("");
+  if (!dialog.Execute()) return false;
+  path = dialog.FileName;
+  return true;
+}
+
+void RememberStationFile(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(path), error);
+  if (error) return;
+  // Nothing lost when it cannot be kept: the dialog then offers no file.
+  platform::WriteUserSetting(kProgramName, kLastStationFile, Utf8FromPath(absolute));
+}
 
 std::string ChildProgramPath() {
   const std::filesystem::path own(platform::OwnProgramPath());

@@ -52,6 +52,14 @@ void RunStationWindow(StationProgram& program, Loop& loop) {
   if (!window.Closed()) loop.Run();
 }
 
+// Asks for the station file in the open dialog (`filter` in the dialog's
+// form), offering the one opened last time first. False when the operator
+// cancels.
+bool AskForStationFile(const std::string& filter, std::string& path);
+
+// Keeps `path` (made absolute) as the station file the dialog offers next.
+void RememberStationFile(const std::string& path);
+
 // The program every slot's unit runs in: quarnel-cli beside this one.
 std::string ChildProgramPath();
 
