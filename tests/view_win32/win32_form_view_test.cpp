@@ -171,6 +171,49 @@ TEST_F(Win32FormViewTest, ControlsFollowTheModel) {
   EXPECT_EQ(Text(combo), L"");
 }
 
+// What a text stands on, as its container answers WM_CTLCOLORSTATIC: the
+// brush's colour and the text's background colour.
+struct Backdrop {
+  COLORREF brush;
+  COLORREF text_background;
+};
+Backdrop BackdropOf(HWND text) {
+  HDC dc = GetDC(text);
+  const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(GetParent(text), WM_CTLCOLORSTATIC,
+                                                           reinterpret_cast<WPARAM>(dc),
+                                                           reinterpret_cast<LPARAM>(text)));
+  LOGBRUSH shape{};
+  GetObjectW(brush, sizeof shape, &shape);
+  const Backdrop backdrop{shape.lbColor, GetBkColor(dc)};
+  ReleaseDC(text, dc);
+  return backdrop;
+}
+
+TEST_F(Win32FormViewTest, ATextOnAColouredPanelStandsOnThePanelsColour) {
+  HWND label = Of(form_.label);
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  EXPECT_EQ(BackdropOf(label).brush, face);
+  EXPECT_EQ(BackdropOf(label).text_background, face);
+
+  form_.guided.SetColor(tk::RgbColor(0xFF, 0xF3, 0xC4));
+  EXPECT_EQ(BackdropOf(label).brush, RGB(0xFF, 0xF3, 0xC4));
+  EXPECT_EQ(BackdropOf(label).text_background, RGB(0xFF, 0xF3, 0xC4));
+  form_.guided.SetColor(tk::RgbColor(0x20, 0x80, 0x20));  // another colour, another brush
+  EXPECT_EQ(BackdropOf(label).brush, RGB(0x20, 0x80, 0x20));
+
+  // Back to the face; a field keeps its own background on a coloured panel.
+  form_.guided.SetColor(tk::clBtnFace);
+  EXPECT_EQ(BackdropOf(label).brush, face);
+  form_.full.SetColor(tk::RgbColor(0xFF, 0xF3, 0xC4));
+  HDC dc = GetDC(Of(form_.edit));
+  const auto brush = reinterpret_cast<HBRUSH>(
+      SendMessageW(Of(form_.full), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+                   reinterpret_cast<LPARAM>(Of(form_.edit))));
+  EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_WINDOW));
+  EXPECT_EQ(brush, GetSysColorBrush(COLOR_WINDOW));
+  ReleaseDC(Of(form_.edit), dc);
+}
+
 TEST_F(Win32FormViewTest, DisplayFollowsLinesWithinItsCap) {
   HWND memo = Of(form_.memo);
   EXPECT_TRUE(GetWindowLongPtrW(memo, GWL_STYLE) & ES_READONLY);

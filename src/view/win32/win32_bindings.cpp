@@ -78,6 +78,22 @@ Win32PanelBinding::Win32PanelBinding(Win32FormView& view, TPanel& panel, NativeC
   Win32Native::Of(*this).Listen(this);
 }
 
+Win32PanelBinding::~Win32PanelBinding() {
+  if (face_brush_ != nullptr) DeleteObject(face_brush_);
+}
+
+HBRUSH Win32PanelBinding::FaceBrush(COLORREF& colour) {
+  if (panel_.Color() == clBtnFace) return nullptr;
+  if (face_brush_ == nullptr || face_colour_ != panel_.Color()) {
+    if (face_brush_ != nullptr) DeleteObject(face_brush_);
+    face_colour_ = panel_.Color();
+    // TColor is 0x00BBGGRR, as COLORREF.
+    face_brush_ = CreateSolidBrush(static_cast<COLORREF>(face_colour_));
+  }
+  colour = static_cast<COLORREF>(face_colour_);
+  return face_brush_;
+}
+
 void Win32PanelBinding::Apply(Change change) {
   PanelBinding::Apply(change);
   if (change == Change::Font) InvalidateRect(WindowOf(*this), nullptr, TRUE);
@@ -92,7 +108,8 @@ void Win32PanelBinding::ShowBevels(TBevelCut, TBevelCut) {
 }
 
 void Win32PanelBinding::ShowColor(TColor) {
-  InvalidateRect(WindowOf(*this), nullptr, TRUE);
+  // The texts on the panel take its colour too.
+  RedrawWindow(WindowOf(*this), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 bool Win32PanelBinding::Handle(UINT message, WPARAM, LPARAM lparam, LRESULT& result) {

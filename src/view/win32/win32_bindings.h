@@ -33,6 +33,7 @@ class Win32ButtonBinding : public ButtonBinding, private Win32Messages {
 class Win32PanelBinding : public PanelBinding, private Win32Messages {
  public:
   Win32PanelBinding(Win32FormView& view, TPanel& panel, NativeControl* container);
+  ~Win32PanelBinding() override;
 
  protected:
   void Apply(Change change) override;
@@ -42,9 +43,13 @@ class Win32PanelBinding : public PanelBinding, private Win32Messages {
 
  private:
   bool Handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  HBRUSH FaceBrush(COLORREF& colour) override;
   void Paint();
   TPanel& panel_;
   bool pressed_ = false;
+  // The brush of the panel's own colour, made when first asked for.
+  HBRUSH face_brush_ = nullptr;
+  TColor face_colour_ = clBtnFace;
 };
 
 class Win32EditBinding : public EditBinding, private Win32Messages {

@@ -93,9 +93,21 @@ COLORREF Win32Native::TextColour() const {
   return colour_ == clWindowText ? GetSysColor(COLOR_WINDOWTEXT) : static_cast<COLORREF>(colour_);
 }
 
-HBRUSH Win32Native::Colours(HDC dc) const {
-  const int background = background_ == Background::kField ? COLOR_WINDOW : COLOR_BTNFACE;
+HBRUSH Win32Native::Colours(HDC dc, HWND container) const {
   SetTextColor(dc, TextColour());
+  if (background_ == Background::kFace) {
+    // A text on a coloured panel stands on the panel's colour, not on a
+    // grey box of the system's face.
+    const Win32Native* panel = Of(container);
+    COLORREF face = 0;
+    if (HBRUSH brush = panel != nullptr && panel->Messages() != nullptr
+                           ? panel->Messages()->FaceBrush(face)
+                           : nullptr) {
+      SetBkColor(dc, face);
+      return brush;
+    }
+  }
+  const int background = background_ == Background::kField ? COLOR_WINDOW : COLOR_BTNFACE;
   SetBkColor(dc, GetSysColor(background));
   return GetSysColorBrush(background);
 }
@@ -115,7 +127,7 @@ LRESULT CALLBACK ContainerWindowProc(HWND window, UINT message, WPARAM wparam, L
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORLISTBOX:
       if (Win32Native* child = Win32Native::Of(reinterpret_cast<HWND>(lparam)))
-        return reinterpret_cast<LRESULT>(child->Colours(reinterpret_cast<HDC>(wparam)));
+        return reinterpret_cast<LRESULT>(child->Colours(reinterpret_cast<HDC>(wparam), window));
       break;
     default:
       break;

@@ -24,6 +24,10 @@ class Win32Messages {
   // A message to a window of the program's own classes (form, panel); true
   // when handled, with `result` set.
   virtual bool Handle(UINT /*message*/, WPARAM, LPARAM, LRESULT& /*result*/) { return false; }
+  // A container with a face of its own colour: the brush of that face, which
+  // the texts standing on it take as their background; nullptr for the
+  // system's face.
+  virtual HBRUSH FaceBrush(COLORREF& /*colour*/) { return nullptr; }
 };
 
 class Win32Native : public NativeControl {
@@ -58,8 +62,8 @@ class Win32Native : public NativeControl {
   HFONT ShownFont() const { return font_; }
   COLORREF TextColour() const;
   // WM_CTLCOLOR* of the window: sets the colours on `dc`, returns the
-  // background brush.
-  HBRUSH Colours(HDC dc) const;
+  // background brush. `container` is the window it stands in.
+  HBRUSH Colours(HDC dc, HWND container) const;
   Win32FormView& View() const { return view_; }
 
  private:
