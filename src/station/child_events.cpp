@@ -1,5 +1,7 @@
 #include "station/child_events.h"
 
+#include <nlohmann/json.hpp>
+
 #include "station/event_names.h"
 #include "station/json_text.h"
 

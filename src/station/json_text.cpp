@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <nlohmann/json.hpp>
 
 namespace quarnel::station {
 

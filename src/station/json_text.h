@@ -4,7 +4,7 @@
 // times in UTC with milliseconds, or on the station's own clock with its
 // offset.
 #include <chrono>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 #include <string_view>

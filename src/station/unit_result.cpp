@@ -1,5 +1,7 @@
 #include "station/unit_result.h"
 
+#include <nlohmann/json.hpp>
+
 #include "link/records.h"
 #include "station/event_names.h"
 #include "station/exit_status.h"

@@ -2,7 +2,7 @@
 // How one unit's sequence ended, as the outcome event, the summary and the
 // unit log carry it: the window's outcome with the exit status it gives.
 #include <cstdint>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 
