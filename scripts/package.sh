@@ -42,11 +42,13 @@ done
 
 # Debian's own compiler and linker flags (optimisation, hardening, paths in
 # the binaries relative to the source tree) in place of CMake's release
-# defaults; the binaries are stripped when they are packaged.
+# defaults, less the debug information: the binaries are stripped when they
+# are packaged, and it would cost a third of the build only to be thrown away.
 cd "$root"
+cxxflags=$(dpkg-buildflags --get CXXFLAGS | sed -E 's/(^| )-g( |$)/ /; s/^ +//')
 settings=(
   CMAKE_BUILD_TYPE=Release
-  "CMAKE_CXX_FLAGS=$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+  "CMAKE_CXX_FLAGS=$cxxflags $(dpkg-buildflags --get CPPFLAGS)"
   CMAKE_CXX_FLAGS_RELEASE=-DNDEBUG
   "CMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)"
   CMAKE_INSTALL_PREFIX=/usr
