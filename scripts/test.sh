@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
-# Builds Quarnel and runs every test, in two lanes side by side:
+# Builds Quarnel and runs every test, in three lanes side by side:
 #
-#   Linux:   the build (with the Debian package's flags, so that the package
-#            is made from it), the unit and integration tests, the serial
-#            component and the threaded code under the thread and the
-#            address/undefined-behaviour sanitizers, a short fuzz run of the
-#            response decoder, the checks of the Debian package;
-#   Windows: the cross build with its tests under Wine, the archive and the
-#            installer (scripts/test-windows.sh), started in the background
-#            once the Linux simulator it tests against is built; its output
-#            goes to build-logs/windows.log.
+#   Linux:      the build (with the Debian package's flags, so that the
+#               package is made from it), the unit and integration tests, the
+#               serial component and the threaded code under the thread and
+#               the address/undefined-behaviour sanitizers, a short fuzz run of
+#               the response decoder, the checks of the Debian package;
+#   Sanitizers: the sanitizer and fuzzing builds, made while the Linux lane
+#               runs its tests; output in build-logs/sanitizers.log;
+#   Windows:    the cross build with its tests under Wine, the archive and the
+#               installer (scripts/test-windows.sh), started once the Linux
+#               simulator it tests against is built; output in
+#               build-logs/windows.log.
 #
-# A failure in either lane fails the whole command, with the failing lane's
+# Builds run at a lower priority than tests: a test that waits for a time-out
+# or a simulated unit leaves the processors to the builds, and a test that
+# needs them has them first.
+#
+# A failure in any lane fails the whole command, with the failing lane's
 # output. At the end a table shows every stage with its seconds.
 #
 # Environment: QUARNEL_BUILD_DIR (the Linux build, default build),
@@ -28,22 +34,45 @@ jobs=$(nproc 2>/dev/null || echo 2)
 build=${QUARNEL_BUILD_DIR:-build}
 logs=build-logs
 mkdir -p "$logs"
-windows_log=$logs/windows.log
 export QUARNEL_STAGE_FILE=$PWD/$logs/stages.tsv
 : >"$QUARNEL_STAGE_FILE"
 export QUARNEL_STAGES_STARTED QUARNEL_LANE=Linux
 QUARNEL_STAGES_STARTED=$(date +%s.%N)
 source scripts/stages.sh
 
-windows_pid=
-windows_status=
-# The Windows lane's exit status once it has ended; empty while it runs.
-windows_ended() {
-  [ -z "$windows_status" ] || return 0
-  [ -n "$windows_pid" ] || return 1
-  kill -0 "$windows_pid" 2>/dev/null && return 1
-  windows_status=0
-  wait "$windows_pid" || windows_status=$?
+# Lanes in the background: NAME's process group, and its exit status once
+# it has ended.
+declare -A lane_pid=() lane_status=() lane_log=()
+# start_lane NAME LOG COMMAND...
+start_lane() {
+  local name=$1 log=$2
+  shift 2
+  echo "== $name lane started in the background: output in $log"
+  QUARNEL_LANE=$name setsid "$@" >"$log" 2>&1 &
+  lane_pid[$name]=$!
+  lane_log[$name]=$log
+}
+# True once NAME has ended; its status is then in lane_status.
+lane_ended() {
+  local name=$1
+  [ -z "${lane_status[$name]:-}" ] || return 0
+  [ -n "${lane_pid[$name]:-}" ] || return 1
+  kill -0 "${lane_pid[$name]}" 2>/dev/null && return 1
+  lane_status[$name]=0
+  wait "${lane_pid[$name]}" || lane_status[$name]=$?
+}
+# Waits for NAME to end; fails the command when it failed.
+wait_lane() {
+  local name=$1
+  if [ -z "${lane_status[$name]:-}" ]; then
+    lane_status[$name]=0
+    wait "${lane_pid[$name]}" || lane_status[$name]=$?
+  fi
+  if [ "${lane_status[$name]}" -ne 0 ]; then
+    stage_name=
+    show_lane_failure "$name"
+    exit 1
+  fi
 }
 
 print_table() {
@@ -60,21 +89,24 @@ print_table() {
   echo "  (package installs before: ${installs_took} s)"
 }
 
-show_windows_failure() {
+show_lane_failure() {
+  local name=$1
   echo >&2
-  echo "FAILED: the Windows lane (exit status $windows_status); the end of $windows_log:" >&2
-  tail -n 150 "$windows_log" >&2
+  echo "FAILED: the $name lane (exit status ${lane_status[$name]}); the end of ${lane_log[$name]}:" >&2
+  tail -n 150 "${lane_log[$name]}" >&2
 }
 
 finish() {
   local status=$?
   trap - EXIT
   if [ "$status" -ne 0 ]; then
-    if [ -n "$windows_pid" ] && ! windows_ended; then
-      # The Windows lane is stopped with the Linux lane: the command has failed.
-      kill -TERM -- "-$windows_pid" 2>/dev/null || true
-      wait "$windows_pid" 2>/dev/null || true
-    fi
+    local name
+    for name in "${!lane_pid[@]}"; do
+      lane_ended "$name" && continue
+      # The other lanes are stopped with this one: the command has failed.
+      kill -TERM -- "-${lane_pid[$name]}" 2>/dev/null || true
+      wait "${lane_pid[$name]}" 2>/dev/null || true
+    done
     print_table
     if [ -n "${stage_name:-}" ]; then
       echo "FAILED: the Linux lane at the stage \"$stage_name\" (exit status $status)." >&2
@@ -84,63 +116,72 @@ finish() {
 }
 trap finish EXIT
 
-# Between the Linux stages: a Windows lane that failed stops the run.
-check_windows_lane() {
-  if windows_ended && [ "$windows_status" -ne 0 ]; then
-    stage_name=
-    show_windows_failure
-    exit 1
-  fi
+# Between the Linux stages: a lane that failed stops the run.
+check_lanes() {
+  local name
+  for name in "${!lane_pid[@]}"; do
+    if lane_ended "$name" && [ "${lane_status[$name]}" -ne 0 ]; then
+      stage_name=
+      show_lane_failure "$name"
+      exit 1
+    fi
+  done
 }
 
 stage_begin "build of the simulator"
-bash scripts/package.sh --configure "$build" -DQUARNEL_WITH_TESTS=ON -DQUARNEL_WITH_BENCH=ON
-cmake --build "$build" --target quarnel-target-sim serial-peer-server -j "$jobs"
+# The test programs' own code without optimisation (the package's flags ask
+# for _FORTIFY_SOURCE, which needs it): it compiles in a third of the time.
+bash scripts/package.sh --configure "$build" -DQUARNEL_WITH_TESTS=ON -DQUARNEL_WITH_BENCH=ON \
+  "-DQUARNEL_TEST_CODE_FLAGS=-O0 -U_FORTIFY_SOURCE"
+nice -n 10 cmake --build "$build" --target quarnel-target-sim serial-peer-server -j "$jobs"
 stage_end
 
 # The Windows lane tests against the simulator and serial-peer-server of this
 # build; it leaves the rest of the tree to this lane.
-echo "== Windows lane started in the background: output in $windows_log"
-QUARNEL_LANE=Windows QUARNEL_LINUX_TOOLS_BUILT=1 QUARNEL_BUILD_DIR=$build QUARNEL_JOBS=$jobs \
-  setsid bash scripts/test-windows.sh >"$windows_log" 2>&1 &
-windows_pid=$!
+start_lane Windows "$logs/windows.log" env QUARNEL_LINUX_TOOLS_BUILT=1 QUARNEL_BUILD_DIR="$build" \
+  QUARNEL_JOBS="$jobs" bash scripts/test-windows.sh
 
 stage_begin "build"
-cmake --build "$build" -j "$jobs"
+nice -n 10 cmake --build "$build" -j "$jobs"
 stage_end
-check_windows_lane
+check_lanes
+
+# The sanitizer and fuzzing builds while the tests run: most tests wait on
+# simulated units and time-outs.
+start_lane Sanitizers "$logs/sanitizers.log" env QUARNEL_JOBS="$jobs" nice -n 10 bash -c \
+  'bash scripts/sanitizer-tests.sh build && source scripts/stages.sh &&
+   stage_begin "fuzzing build" &&
+   bash scripts/sanitizer-build.sh "${QUARNEL_FUZZ_BUILD_DIR:-build-fuzz}" fuzz fuzz_received_line &&
+   stage_end'
 
 stage_begin "tests"
-QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 300
+# Twice as many at once as there are processors: most of the cases wait.
+QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j "$((jobs * 2))" \
+  --timeout 300
 stage_end
-check_windows_lane
+check_lanes
 
+stage_begin "waiting for the sanitizer builds"
+wait_lane Sanitizers
+stage_end
 stage_name="sanitizer tests"
-QUARNEL_JOBS=$jobs bash scripts/sanitizer-tests.sh
-check_windows_lane
+QUARNEL_JOBS=$jobs bash scripts/sanitizer-tests.sh run
+check_lanes
 
 stage_begin "fuzz run"
 QUARNEL_JOBS=$jobs bash scripts/fuzz.sh "${QUARNEL_FUZZ_SECONDS:-30}"
 stage_end
-check_windows_lane
+check_lanes
 
 stage_begin "package checks"
 QUARNEL_PACKAGE_FROM=$build bash scripts/package-checks.sh
 stage_end
 
 stage_begin "waiting for the Windows lane"
-if [ -z "$windows_status" ]; then
-  windows_status=0
-  wait "$windows_pid" || windows_status=$?
-fi
+wait_lane Windows
 stage_end
-if [ "$windows_status" -ne 0 ]; then
-  stage_name=
-  show_windows_failure
-  exit 1
-fi
-echo "== Windows lane ($windows_log):"
-grep -E '^== |passed' "$windows_log" | sed 's/^/   /'
+echo "== Windows lane (${lane_log[Windows]}):"
+grep -E '^== |passed' "${lane_log[Windows]}" | sed 's/^/   /'
 stage_name=
 print_table
 echo "All tests passed."
