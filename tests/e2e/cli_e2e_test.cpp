@@ -166,16 +166,20 @@ TEST_F(CliTest, UnansweredEraseEndsWithTimeOutStatus) {
   EXPECT_THAT(cli.stderr_text, HasSubstr("erase"));
 }
 
-// The times, in ms of the day, at which the simulator received the data
-// records (from its log's "hh:mm:ss.mmm <- *..." lines).
+// The times, in ms from the first day's midnight, at which the simulator
+// received the data records (from its log's "hh:mm:ss.mmm <- *..." lines).
+// A run across midnight goes on counting into the next day.
 std::vector<int64_t> DataRecordTimes(const std::string& log) {
+  constexpr int64_t kDay = 24 * 60 * 60 * 1000;
   std::vector<int64_t> times;
   for (const std::string& line : SplitLines(log)) {
     if (line.find(" <- *") != 12) continue;
     const auto number = [&](size_t at, size_t digits) {
       return std::stoll(line.substr(at, digits));
     };
-    times.push_back(((number(0, 2) * 60 + number(3, 2)) * 60 + number(6, 2)) * 1000 + number(9, 3));
+    int64_t at = ((number(0, 2) * 60 + number(3, 2)) * 60 + number(6, 2)) * 1000 + number(9, 3);
+    while (!times.empty() && at < times.back()) at += kDay;
+    times.push_back(at);
   }
   return times;
 }
