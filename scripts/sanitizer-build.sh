@@ -10,7 +10,8 @@
 # instrumented for libFuzzer's coverage too, so the fuzzer sees its way
 # through the decoder and not only through the entry point.
 # Optimised at -O1 with line tables only: reports keep their file and line,
-# and a build takes a fraction of a -O2 one with full debug information.
+# and a build takes a fraction of a -O2 one with full debug information. A
+# unity build: the files of a library are compiled a few at a time.
 #
 # Environment: QUARNEL_JOBS (parallel build jobs, default nproc).
 set -euo pipefail
@@ -43,5 +44,6 @@ generator=()
 if [ ! -f "$dir/CMakeCache.txt" ] && command -v ninja >/dev/null; then generator=(-G Ninja); fi
 cmake -S "$root" -B "$dir" "${generator[@]}" -DCMAKE_CXX_COMPILER="$compiler" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 $debug -DNDEBUG" \
-  -DQUARNEL_SANITIZE="$sanitizers" -DQUARNEL_WITH_QT=OFF -DQUARNEL_WITH_BENCH=OFF "${extra[@]}" >/dev/null
+  -DQUARNEL_SANITIZE="$sanitizers" -DQUARNEL_WITH_QT=OFF -DQUARNEL_WITH_BENCH=OFF \
+  -DCMAKE_UNITY_BUILD=ON "${extra[@]}" >/dev/null
 cmake --build "$dir" --target "$@" -j "$jobs"

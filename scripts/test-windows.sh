@@ -71,12 +71,13 @@ done
 # Built as users get it, though with the level of optimisation that the
 # Linux build is checked with (GCC 12 warns falsely about string code at
 # -O3) and without debug information, which takes a third of the time; the
-# test programs' own code without optimisation.
+# test programs' own code without optimisation; the files of each library
+# compiled a few at a time (a unity build).
 stage_begin "Windows build"
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-  -DQUARNEL_TEST_CODE_FLAGS=-O0 \
+  -DQUARNEL_TEST_CODE_FLAGS=-O0 -DCMAKE_UNITY_BUILD=ON \
   -DQUARNEL_WINEPREFIX="$WINEPREFIX" -DQUARNEL_TARGET_SIM="$target_sim" \
   -DQUARNEL_SERIAL_PEER_SERVER="$serial_peer"
 # Below the tests in priority: those of the other lanes go first.
