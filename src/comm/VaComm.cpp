@@ -347,22 +347,25 @@ void TVaCustomComm::HandleEvents(uint32_t evt_mask) {
   auto set = [&alive, mask](uint32_t bit) {
     return *alive && MaskTest(static_cast<int32_t>(bit), mask);
   };
-  auto fire = [this, &set](uint32_t bit, const tk::TNotifyEvent& handler) {
-    if (set(bit) && handler) handler(this);
+  // The handler is named by its member, and only read while the port lives:
+  // even naming this->OnCts of a destroyed port would be undefined.
+  using Handler = tk::TNotifyEvent TVaCustomComm::*;
+  auto fire = [this, &set](uint32_t bit, Handler handler) {
+    if (set(bit) && this->*handler) (this->*handler)(this);
   };
   if (set(platform::kEvErr)) CheckErrors();
   if (*alive && !clients_.empty()) NotifyClientEvents(evt_mask);
-  fire(platform::kEvRxFlag, OnRxFlag);
-  fire(platform::kEvCts, OnCts);
-  fire(platform::kEvDsr, OnDsr);
-  fire(platform::kEvRing, OnRing);
-  fire(platform::kEvRlsd, OnRlsd);
-  fire(platform::kEvTxEmpty, OnTxEmpty);
-  fire(platform::kEvBreak, OnBreak);
-  fire(platform::kEvPErr, OnPErr);
-  fire(platform::kEvRx80Full, OnRx80Full);
-  fire(platform::kEvEvent1, OnEvent1);
-  fire(platform::kEvEvent2, OnEvent2);
+  fire(platform::kEvRxFlag, &TVaCustomComm::OnRxFlag);
+  fire(platform::kEvCts, &TVaCustomComm::OnCts);
+  fire(platform::kEvDsr, &TVaCustomComm::OnDsr);
+  fire(platform::kEvRing, &TVaCustomComm::OnRing);
+  fire(platform::kEvRlsd, &TVaCustomComm::OnRlsd);
+  fire(platform::kEvTxEmpty, &TVaCustomComm::OnTxEmpty);
+  fire(platform::kEvBreak, &TVaCustomComm::OnBreak);
+  fire(platform::kEvPErr, &TVaCustomComm::OnPErr);
+  fire(platform::kEvRx80Full, &TVaCustomComm::OnRx80Full);
+  fire(platform::kEvEvent1, &TVaCustomComm::OnEvent1);
+  fire(platform::kEvEvent2, &TVaCustomComm::OnEvent2);
   // Last: the notifications for bytes that came before the end go first.
   if (set(platform::kEvDeviceGone) && !device_gone_reported_) {
     device_gone_reported_ = true;
