@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and the address and undefined-
-# behaviour sanitizers, then fuzzes the handling of received lines.
+# behaviour sanitizers (in the tree of the sanitizer tests, see
+# scripts/sanitizer-build.sh), then fuzzes the handling of received lines.
 #
 #   scripts/fuzz.sh [seconds]        (default 30)
 #
-# Environment: QUARNEL_FUZZ_BUILD_DIR (default build-fuzz in the source tree),
+# Environment: QUARNEL_FUZZ_BUILD_DIR (default QUARNEL_ASAN_DIR, or build-asan
+# in the source tree),
 # QUARNEL_JOBS (parallel build jobs, default 2).
 set -euo pipefail
 
@@ -14,10 +16,10 @@ if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [[ "$seconds" -eq 0 ]]; then
   exit 2
 fi
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${QUARNEL_FUZZ_BUILD_DIR:-$root/build-fuzz}"
+build="${QUARNEL_FUZZ_BUILD_DIR:-${QUARNEL_ASAN_DIR:-$root/build-asan}}"
 jobs="${QUARNEL_JOBS:-2}"
 
-QUARNEL_JOBS=$jobs bash "$root/scripts/sanitizer-build.sh" "$build" fuzz fuzz_received_line
+QUARNEL_JOBS=$jobs bash "$root/scripts/sanitizer-build.sh" "$build" address,undefined fuzz_received_line
 
 # A few seeds so the fuzzer starts from real records: an accepted capture
 # answer to sequence 0, a block acknowledgement, an aborting one, a bad
