@@ -154,13 +154,20 @@ check_lanes
 start_lane Sanitizers "$logs/sanitizers.log" env QUARNEL_JOBS="$jobs" nice -n 10 bash -c \
   'bash scripts/sanitizer-tests.sh build && source scripts/stages.sh &&
    stage_begin "fuzzing build" &&
-   bash scripts/sanitizer-build.sh "${QUARNEL_FUZZ_BUILD_DIR:-build-fuzz}" fuzz fuzz_received_line &&
+   bash scripts/sanitizer-build.sh "${QUARNEL_ASAN_DIR:-build-asan}" address,undefined fuzz_received_line &&
    stage_end'
 
 stage_begin "tests"
 # Twice as many at once as there are processors: most of the cases wait.
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j "$((jobs * 2))" \
   --timeout 300
+stage_end
+check_lanes
+
+# The package is made from the build, and checked while the sanitizer builds
+# go on.
+stage_begin "package checks"
+QUARNEL_PACKAGE_FROM=$build bash scripts/package-checks.sh
 stage_end
 check_lanes
 
@@ -175,10 +182,6 @@ stage_begin "fuzz run"
 QUARNEL_JOBS=$jobs bash scripts/fuzz.sh "${QUARNEL_FUZZ_SECONDS:-30}"
 stage_end
 check_lanes
-
-stage_begin "package checks"
-QUARNEL_PACKAGE_FROM=$build bash scripts/package-checks.sh
-stage_end
 
 stage_begin "waiting for the Windows lane"
 wait_lane Windows
