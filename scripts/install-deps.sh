@@ -23,7 +23,9 @@ packages=(
 if [ "${1:-}" = windows ]; then
   packages=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev
             libcli11-dev nlohmann-json3-dev libtomlplusplus-dev
-            wine wine64 fonts-wine unzip icoutils msitools wixl)
+            wine wine64 fonts-wine unzip icoutils msitools wixl
+            # The station's window is driven on a virtual display.
+            xvfb xdotool imagemagick)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -7,7 +7,9 @@
 # port that Wine maps to its pseudo-terminal. The serial device's contract
 # cases run the same way against serial-peer-server of the Linux build, the
 # far end of their lines. Then the Windows archive and the installer are
-# made and checked (scripts/msi-checks.sh).
+# made and checked (scripts/msi-checks.sh), and the station's window is run
+# on a virtual display against four simulated units
+# (scripts/windows-station-check.sh).
 #
 # Environment: QUARNEL_WINDOWS_BUILD_DIR (build directory, default
 # build-windows), QUARNEL_BUILD_DIR (the Linux build that has or gets the
@@ -123,6 +125,13 @@ stage_end
 # The installer: built, installed, upgraded and removed in this prefix.
 stage_begin "Windows installer checks"
 bash scripts/msi-checks.sh "$build" "$target_sim"
+stage_end
+
+# The station's window on a virtual display with four simulated units behind
+# COM ports, Start clicked and the unit IDs typed as a scanner types them.
+stage_begin "Windows station window"
+bash scripts/windows-station-check.sh "$build/src/app/quarnel-station.exe" "$target_sim" \
+  "$build/station-check"
 stage_end
 
 echo "Windows tests passed in $(took "$start" "$tested"):" \

@@ -9,9 +9,9 @@
 #   scripts/windows-station-check.sh STATION_EXE TARGET_SIM OUT_DIR
 #
 # Needs Xvfb, xdotool and ImageMagick; quarnel-cli.exe must lie beside the
-# station's program. It makes a Wine prefix of its own in OUT_DIR (a minute
-# the first time) and depends on the timing of a real display, so it is not
-# part of scripts/test.sh.
+# station's program. It makes a Wine prefix of its own in OUT_DIR (half a
+# minute the first time), with the display driver that the prefix of the
+# test programs has not; scripts/test-windows.sh runs it last.
 set -euo pipefail
 [ $# -eq 3 ] || { echo "usage: $0 STATION_EXE TARGET_SIM OUT_DIR" >&2; exit 2; }
 exe=$(readlink -f "$1") sim=$(readlink -f "$2")
