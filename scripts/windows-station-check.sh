@@ -18,29 +18,13 @@ exe=$(readlink -f "$1") sim=$(readlink -f "$2")
 mkdir -p "$3"
 out=$(cd "$3" && pwd)
 
-export WINEPREFIX="$out/prefix" WINEARCH=win64 WINEDEBUG=-all
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-export DISPLAY=":$display"
-
-pids=()
+source "$(dirname "$0")/wine-display.sh"
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wineserver -k 2>/dev/null || true
-  for n in 5 6 7 8; do rm -f "$WINEPREFIX/dosdevices/com$n"; done
+  wine_display_end
+  for n in 5 6 7 8; do rm -f "${WINEPREFIX:-$out/prefix}/dosdevices/com$n"; done
 }
 trap cleanup EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
-step() { echo "== $*"; }
-
-Xvfb "$DISPLAY" -screen 0 1366x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-
-step "Wine prefix $WINEPREFIX"
-[ -f "$WINEPREFIX/system.reg" ] || WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >"$out/wineboot.log" 2>&1
-wineserver -p 2>/dev/null || true
-wineboot >/dev/null 2>&1
+wine_display "$out" 1366x768
 
 run="$out/run"
 rm -rf "$run" "$out"/*-received.bin "$out/units.log"

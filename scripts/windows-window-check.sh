@@ -19,29 +19,13 @@ mkdir -p "$4"
 out=$(cd "$4" && pwd)
 port=COM5
 
-export WINEPREFIX="$out/prefix" WINEARCH=win64 WINEDEBUG=-all
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-export DISPLAY=":$display"
-
-pids=()
+source "$(dirname "$0")/wine-display.sh"
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wineserver -k 2>/dev/null || true
-  rm -f "$WINEPREFIX/dosdevices/${port,,}"
+  wine_display_end
+  rm -f "${WINEPREFIX:-$out/prefix}/dosdevices/${port,,}"
 }
 trap cleanup EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
-step() { echo "== $*"; }
-
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-
-step "Wine prefix $WINEPREFIX"
-[ -f "$WINEPREFIX/system.reg" ] || WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >"$out/wineboot.log" 2>&1
-wineserver -p 2>/dev/null || true
-wineboot >/dev/null 2>&1
+wine_display "$out" 1024x768
 
 step "simulated target on $port"
 run="$out/run"
