@@ -63,12 +63,7 @@ hash=$(sha256sum "$out/unit.cry" | cut -d' ' -f1)
 step "the window"
 wine "$exe" "Z:${out//\//\\}\\station.toml" >"$out/station.log" 2>&1 &
 pids+=($!)
-window=
-for _ in $(seq 200); do
-  window=$(xdotool search --name '^Quarnel Station' 2>/dev/null | head -1) && [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || fail "no window with the caption \"Quarnel Station ...\""
+wait_for_window '^Quarnel Station' 200
 sleep 2
 eval "$(xdotool getwindowgeometry --shell "$window")"
 echo "window $WINDOW: \"$(xdotool getwindowname "$window")\", ${WIDTH}x$HEIGHT at $X,$Y"

@@ -47,12 +47,7 @@ wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v '\Device\Serial4' /t REG_SZ
 step "the window"
 wine "$exe" >"$out/quarnel.log" 2>&1 &
 pids+=($!)
-window=
-for _ in $(seq 100); do
-  window=$(xdotool search --name '^Quarnel  V1\.31$' 2>/dev/null | head -1) && [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || fail "no window with the caption \"Quarnel  V1.31\""
+wait_for_window '^Quarnel  V1\.31$' 100
 sleep 1
 eval "$(xdotool getwindowgeometry --shell "$window")"
 echo "window $WINDOW: caption \"$(xdotool getwindowname "$window")\", client ${WIDTH}x$HEIGHT at $X,$Y"

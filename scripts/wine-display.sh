@@ -3,7 +3,8 @@
 # in OUT_DIR/prefix (half a minute the first time) and a virtual display of
 # SIZE (such as 1366x768) on the first free number from 90, starts both, and
 # puts the display's process first into `pids`; wine_display_end stops every
-# process in `pids` and the prefix's server. fail and step print.
+# process in `pids` and the prefix's server. fail and step print;
+# wait_for_window finds a window by its caption.
 pids=()
 fail() { echo "FAILED: $*" >&2; exit 1; }
 step() { echo "== $*"; }
@@ -25,6 +26,17 @@ wine_display() {
   fi
   wineserver -p 2>/dev/null || true
   wineboot >/dev/null 2>&1
+}
+
+# wait_for_window REGEX TENTHS: the first window whose caption matches, in
+# `window`, waiting up to TENTHS tenths of a second; fails the check without.
+wait_for_window() {
+  window=
+  for _ in $(seq "$2"); do
+    window=$(xdotool search --name "$1" 2>/dev/null | head -1) && [ -n "$window" ] && return 0
+    sleep 0.1
+  done
+  fail "no window with a caption matching $1"
 }
 
 wine_display_end() {

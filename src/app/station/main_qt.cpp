@@ -7,10 +7,8 @@
 #include <iostream>
 
 #include "app/station/station_program.h"
-#include "platform/user_setting.h"
+#include "app/window_program.h"
 #include "quarnel_version.h"
-#include "toolkit/application.h"
-#include "toolkit/controls.h"
 #include "view/qt/qt_dialog_service.h"
 #include "view/qt/qt_event_loop.h"
 #include "view/qt/qt_form_view.h"
@@ -46,29 +44,18 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setDesktopFileName(QStringLiteral("org.quarnel.Station"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quarnel.Station")));
 
-  tk::QtEventLoop loop;  // installs itself as the main loop
-  tk::QtDialogService dialogs;
-  tk::Application& application = tk::Application::Instance();
-  application.SetTitle("Quarnel Station");
-  application.SetDialogService(&dialogs);
-
-  std::string recipe;
-  if (argc == 2) {
-    recipe = argv[1];
-  } else if (!quarnel::station_app::AskForStationFile("Station files (*.toml)|*.toml|All files|*",
-                                                      recipe)) {
-    return 0;
-  }
-  quarnel::station_app::RememberStationFile(recipe);
-
-  int status = 0;
-  try {
-    quarnel::station_app::StationProgram program(recipe);
-    quarnel::station_app::RunStationWindow<tk::QtFormView>(program, loop);
-  } catch (...) {
-    application.HandleException(std::current_exception());
-    status = 1;
-  }
-  application.SetDialogService(nullptr);
-  return status;
+  return quarnel::app::RunWindowProgram<tk::QtEventLoop, tk::QtDialogService>(
+      "Quarnel Station", [&](tk::QtEventLoop& loop) {
+        std::string recipe;
+        if (argc == 2) {
+          recipe = argv[1];
+        } else if (!quarnel::station_app::AskForStationFile(
+                       "Station files (*.toml)|*.toml|All files|*", recipe)) {
+          return 0;
+        }
+        quarnel::station_app::RememberStationFile(recipe);
+        quarnel::station_app::StationProgram program(recipe);
+        quarnel::station_app::RunStationWindow<tk::QtFormView>(program, loop);
+        return 0;
+      });
 }

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "toolkit/application.h"
+#include "app/window_program.h"
 #include "ui/main_window.h"
 #include "ui/titles.h"
 #include "view/qt/qt_dialog_service.h"
@@ -18,27 +18,16 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setDesktopFileName(QStringLiteral("org.quarnel.Quarnel"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quarnel.Quarnel")));
 
-  tk::QtEventLoop loop;  // installs itself as the main loop
-  tk::QtDialogService dialogs;
-  tk::Application& application = tk::Application::Instance();
   // The taskbar title is "V1.3" while the window's caption reads "V1.31"
   // (ui/main_window.cpp): both as the program has always shown them, not a
   // slip, and both with two blanks before the version.
-  application.SetTitle(quarnel::kApplicationTitle);
-  application.SetDialogService(&dialogs);
-
-  int status = 0;
-  try {
-    quarnel::TForm1 form;
-    tk::QtFormView view(form);
-    view.Show();
-    // The window may already be closed (a start-up that ends the program).
-    if (!form.Closed()) loop.Run();
-  } catch (...) {
-    // The window could not be made: say why before giving up.
-    application.HandleException(std::current_exception());
-    status = 1;
-  }
-  application.SetDialogService(nullptr);
-  return status;
+  return quarnel::app::RunWindowProgram<tk::QtEventLoop, tk::QtDialogService>(
+      quarnel::kApplicationTitle, [](tk::QtEventLoop& loop) {
+        quarnel::TForm1 form;
+        tk::QtFormView view(form);
+        view.Show();
+        // The window may already be closed (a start-up that ends the program).
+        if (!form.Closed()) loop.Run();
+        return 0;
+      });
 }
