@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "platform/append_file.h"
+
 namespace quarnel::station {
 
 std::variant<StationImage, std::string> PrepareStationImage(const StationPlan& plan) {
@@ -30,6 +32,11 @@ std::variant<StationImage, std::string> PrepareStationImage(const StationPlan& p
     return std::string("cannot keep a private copy of the image: ") + failure.what();
   }
   return image;
+}
+
+RecordContext RunRecordContext(const StationPlan& plan) {
+  return RecordContext{plan.station_name, plan.operator_name, plan.recipe, NewRunId(),
+                       platform::HostName()};
 }
 
 std::vector<std::string> ChildArguments(const StationPlan& plan, const SlotPlan& slot,

@@ -27,6 +27,10 @@ struct StationImage {
 // missing, unreadable, empty, not the pinned one, or cannot be copied.
 std::variant<StationImage, std::string> PrepareStationImage(const StationPlan& plan);
 
+// What every record of this run of the station carries: the plan's station,
+// operator and recipe, a new run ID and this host.
+RecordContext RunRecordContext(const StationPlan& plan);
+
 // The arguments of a slot's child: quarnel-cli with --json for its port.
 std::vector<std::string> ChildArguments(const StationPlan& plan, const SlotPlan& slot,
                                         const StationImage& image);

@@ -11,7 +11,6 @@
 #include "app/cli/station_plan.h"
 #include "app/cli/station_text_output.h"
 #include "operations/image_snapshot.h"
-#include "platform/append_file.h"
 #include "platform/child_process.h"
 #include "platform/private_file.h"
 #include "platform/stop_signal_watcher.h"
@@ -178,9 +177,7 @@ ExitStatus RunStation(const ProgramRequest& request) {
   std::optional<station::UnitLog> log;
   if (plan.log) {
     try {
-      log.emplace(*plan.log,
-                  station::RecordContext{plan.station_name, plan.operator_name, plan.recipe,
-                                         station::NewRunId(), platform::HostName()});
+      log.emplace(*plan.log, station::RunRecordContext(plan));
     } catch (const std::runtime_error& error) {
       Say(std::string(error.what()) + " (exit status " + std::to_string(kExitCouldNotStart) + ")");
       return kExitCouldNotStart;

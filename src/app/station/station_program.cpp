@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "operations/utf8_path.h"
-#include "platform/append_file.h"
 #include "platform/child_process.h"
 #include "platform/user_setting.h"
 #include "station/recipe.h"
@@ -58,9 +57,7 @@ StationProgram::StationProgram(const std::string& recipe_path) : recipe_path_(re
   plan_.wait_for_adapters = true;
   if (plan_.log) {
     try {
-      log_.emplace(*plan_.log,
-                   station::RecordContext{plan_.station_name, plan_.operator_name, plan_.recipe,
-                                          station::NewRunId(), platform::HostName()});
+      log_.emplace(*plan_.log, station::RunRecordContext(plan_));
     } catch (const std::runtime_error& error) {
       Fail("log", error.what());
       return;
