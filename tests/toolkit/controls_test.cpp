@@ -241,17 +241,6 @@ TEST(Form, ResizedByTheOperatorSetsTheClientSizeAndTellsOnce) {
   EXPECT_EQ(log.changes, std::vector<Change>{Change::Geometry});
 }
 
-TEST(Panel, ColourIsAnObservedPropertyWithTheSystemsFaceByDefault) {
-  TPanel p;
-  EXPECT_EQ(p.Color(), clBtnFace);
-  ChangeLog log;
-  log.Watch(p);
-  p.SetColor(RgbColor(0x1B, 0x7A, 0x2E));
-  p.SetColor(RgbColor(0x1B, 0x7A, 0x2E));
-  EXPECT_EQ(p.Color(), 0x2E7A1Bu);
-  EXPECT_EQ(log.changes, std::vector<Change>{Change::Color});
-}
-
 TEST(Application, AskYesNoIsNoWithoutADialogService) {
   Application::Instance().SetDialogService(nullptr);
   EXPECT_FALSE(Application::Instance().AskYesNo("Stop every slot?"));
